@@ -1,0 +1,29 @@
+#include "uGlobal.h"
+
+#include "drive_stats.h"
+#include "volume_source.h"
+
+char16_t DriveLetter(DriveNumber number)
+{
+    return static_cast<char16_t>(number + 64);
+}
+
+bool DriveExists(char16_t letter)
+{
+    if (letter >= u'a' && letter <= u'z')
+        letter = static_cast<char16_t>(letter - (u'a' - u'A'));
+    const auto number = static_cast<DriveNumber>(letter - 64);
+
+    VolumeSource *source = InstalledVolumeSource();
+    if (!source)
+        return false;
+    const std::optional<VolumeSpace> answer = source->probe(DriveRoot(number));
+    const int64_t size = answer ? answer->totalBytes : -1;
+    return size > -1;
+}
+
+int64_t BytesToGB(int64_t bytes)
+{
+    constexpr int64_t gib = int64_t{1} << 30;
+    return bytes / gib;
+}

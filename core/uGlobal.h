@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+// Drive numbers run 1..26 for A: to Z:; 0 stands for the drive of the current directory.
+using DriveNumber = uint8_t;
+
+// The upper-case letter of a drive number: the character with code number + 64. Callers pass
+// 3..26.
+char16_t DriveLetter(DriveNumber number);
+
+// True when the drive's capacity query succeeds (a capacity of 0 bytes included). Either case
+// of the letter works. Never waits on a drive that does not answer.
+bool DriveExists(char16_t letter);
+
+// Whole GiB, the remainder dropped; the failure value -1 gives 0.
+int64_t BytesToGB(int64_t bytes);

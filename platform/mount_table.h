@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One line of /proc/self/mountinfo, with the kernel's octal escapes decoded.
+struct MountEntry
+{
+    std::string device; // "major:minor": the same filesystem mounted twice shares it
+    std::string mountPoint;
+    std::string fsType;
+    std::string source;
+};
+
+// A mount that counts as a volume a user wants to see.
+struct Volume
+{
+    std::string mountPoint;
+    std::string fsType;
+    std::string source;
+    // Network and FUSE filesystems can stop answering (a dead server, a stuck daemon).
+    bool mayHang = false;
+};
+
+// Decodes \040, \011, \012, \134 and any other three-digit octal escape; anything else stays.
+std::string DecodeMountEscapes(std::string_view field);
+
+// Reads the table line by line; a malformed line is skipped and the lines after it still count.
+std::vector<MountEntry> ParseMountInfo(std::string_view text);
+
+// The volumes in letter order: the one holding "/" first (it is C:), then the others in
+// ascending byte order of their mount points, at most `limit` in all. Pseudo and system
+// filesystems, mounts below /proc, /sys, /dev and /run (but /run/media), mounts hidden by a later
+// mount on the same point and repeated mounts of one filesystem are left out.
+std::vector<Volume> SelectVolumes(const std::vector<MountEntry> &entries, size_t limit = 24);

@@ -1,0 +1,20 @@
+#include "separator_watcher.h"
+
+#include "number_separators.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+SeparatorWatcher::SeparatorWatcher(QObject *parent) : QObject(parent)
+{
+    SetNumberSeparators(ReadHostSeparators());
+    if (QCoreApplication *application = QCoreApplication::instance())
+        application->installEventFilter(this);
+}
+
+bool SeparatorWatcher::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::LocaleChange && watched == QCoreApplication::instance())
+        SetNumberSeparators(ReadHostSeparators());
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,50 @@
+#include "volume_source_fake.h"
+
+void FakeVolumeSource::setDrive(char16_t letter, int64_t totalBytes, int64_t freeBytes)
+{
+    drives[letter] = {{totalBytes, freeBytes}, false};
+}
+
+void FakeVolumeSource::setDriveGB(char16_t letter, int64_t totalGB, int64_t freeGB)
+{
+    constexpr int64_t gib = int64_t{1} << 30;
+    setDrive(letter, totalGB * gib, freeGB * gib);
+}
+
+void FakeVolumeSource::removeDrive(char16_t letter)
+{
+    drives.erase(letter);
+}
+
+void FakeVolumeSource::failQueries(char16_t letter)
+{
+    drives[letter].failing = true;
+}
+
+const FakeVolumeSource::Drive *FakeVolumeSource::find(const std::u16string &root) const
+{
+    if (root.size() != 3 || root[1] != u':' || root[2] != u'\\')
+        return nullptr;
+    const auto it = drives.find(root[0]);
+    return it == drives.end() ? nullptr : &it->second;
+}
+
+std::optional<VolumeSpace> FakeVolumeSource::space(const std::u16string &root)
+{
+    ++spaceCount;
+    const Drive *drive = find(root);
+    if (!drive || drive->failing)
+        return std::nullopt;
+    return drive->space;
+}
+
+std::optional<VolumeSpace> FakeVolumeSource::probe(const std::u16string &root)
+{
+    ++probeCount;
+    const Drive *drive = find(root);
+    const std::optional<VolumeSpace> answer =
+        drive ? std::optional<VolumeSpace>(drive->space) : std::nullopt;
+    if (afterProbe && root.size() == 3)
+        afterProbe(root[0]);
+    return answer;
+}

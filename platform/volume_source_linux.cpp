@@ -1,0 +1,178 @@
+#include "volume_source_linux.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdint>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+struct LinuxVolumeSource::PendingQuery
+{
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool done = false;
+    int result = -1;
+    struct statvfs answer = {};
+};
+
+namespace {
+
+int64_t saturatingProduct(uint64_t a, uint64_t b)
+{
+    constexpr auto max = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    uint64_t product = 0;
+    if (__builtin_mul_overflow(a, b, &product) || product > max)
+        return std::numeric_limits<int64_t>::max();
+    return static_cast<int64_t>(product);
+}
+
+// "C:\" gives 0 for the first volume, "D:\" 1 and so on; anything else gives nothing. The empty
+// root is the current directory's drive.
+std::optional<size_t> volumeIndex(const std::u16string &root)
+{
+    if (root.size() != 3 || root[1] != u':' || root[2] != u'\\')
+        return std::nullopt;
+    if (root[0] < u'C' || root[0] > u'Z')
+        return std::nullopt;
+    return static_cast<size_t>(root[0] - u'C');
+}
+
+} // namespace
+
+VolumeSpace SpaceFromStatvfs(const struct statvfs &answer)
+{
+    // Some filesystems leave the fragment size 0; the block size is the unit then.
+    const uint64_t unit = answer.f_frsize ? answer.f_frsize : answer.f_bsize;
+    VolumeSpace space;
+    space.totalBytes = saturatingProduct(answer.f_blocks, unit);
+    // Some FUSE filesystems report more available blocks than they have; clamp so that the
+    // occupied space is never negative.
+    space.freeBytes = std::min(saturatingProduct(answer.f_bavail, unit), space.totalBytes);
+    return space;
+}
+
+LinuxVolumeSource::LinuxVolumeSource()
+    : LinuxVolumeSource("/proc/self/mountinfo", ::statvfs, std::chrono::seconds(1))
+{}
+
+LinuxVolumeSource::LinuxVolumeSource(std::string mountInfoPath, StatFunction stat,
+                                     std::chrono::milliseconds probeBound)
+    : mountInfoPath(std::move(mountInfoPath)), stat(std::move(stat)), probeBound(probeBound)
+{
+    tableFd = ::open(this->mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
+    readTable();
+}
+
+LinuxVolumeSource::~LinuxVolumeSource()
+{
+    if (tableFd >= 0)
+        ::close(tableFd);
+}
+
+void LinuxVolumeSource::refreshIfChanged()
+{
+    if (tableFd < 0) {
+        tableFd = ::open(mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
+        readTable();
+        return;
+    }
+    // The kernel flags a changed mount table with POLLPRI/POLLERR on an open mountinfo; the
+    // poll itself clears the flag. A plain file (a recorded table) never flags a change.
+    pollfd watch = {tableFd, POLLPRI, 0};
+    if (::poll(&watch, 1, 0) > 0 && (watch.revents & (POLLPRI | POLLERR)))
+        readTable();
+}
+
+void LinuxVolumeSource::readTable()
+{
+    std::string text;
+    if (tableFd >= 0 && ::lseek(tableFd, 0, SEEK_SET) == 0) {
+        char buffer[8192];
+        ssize_t count = 0;
+        while ((count = ::read(tableFd, buffer, sizeof buffer)) > 0)
+            text.append(buffer, static_cast<size_t>(count));
+    }
+    volumes = SelectVolumes(ParseMountInfo(text));
+}
+
+std::optional<Volume> LinuxVolumeSource::volumeOf(const std::u16string &root)
+{
+    refreshIfChanged();
+    const std::optional<size_t> index = volumeIndex(root);
+    if (!index || *index >= volumes.size())
+        return std::nullopt;
+    return volumes[*index];
+}
+
+std::optional<VolumeSpace> LinuxVolumeSource::query(const std::string &path)
+{
+    struct statvfs answer = {};
+    if (stat(path.c_str(), &answer) != 0)
+        return std::nullopt;
+    return SpaceFromStatvfs(answer);
+}
+
+std::optional<VolumeSpace> LinuxVolumeSource::space(const std::u16string &root)
+{
+    if (root.empty())
+        return query(".");
+    const std::optional<Volume> volume = volumeOf(root);
+    if (!volume)
+        return std::nullopt;
+    return query(volume->mountPoint);
+}
+
+std::optional<VolumeSpace> LinuxVolumeSource::probe(const std::u16string &root)
+{
+    if (root.empty())
+        return query(".");
+    const std::optional<Volume> volume = volumeOf(root);
+    if (!volume)
+        return std::nullopt;
+    // statvfs on a local filesystem answers from memory; only network and FUSE volumes can
+    // keep the caller waiting, so only they pay for the watched query.
+    if (!volume->mayHang)
+        return query(volume->mountPoint);
+    return boundedQuery(volume->mountPoint);
+}
+
+std::optional<VolumeSpace> LinuxVolumeSource::boundedQuery(const std::string &path)
+{
+    if (const auto it = stuck.find(path); it != stuck.end()) {
+        std::lock_guard lock(it->second->mutex);
+        if (!it->second->done)
+            return std::nullopt; // still stuck: do not stack up another blocked thread
+    }
+    stuck.erase(path);
+
+    auto pending = std::make_shared<PendingQuery>();
+    std::thread([pending, path, stat = stat] {
+        struct statvfs answer = {};
+        const int result = stat(path.c_str(), &answer);
+        std::lock_guard lock(pending->mutex);
+        pending->result = result;
+        pending->answer = answer;
+        pending->done = true;
+        pending->answered.notify_all();
+    }).detach();
+
+    std::unique_lock lock(pending->mutex);
+    if (!pending->answered.wait_for(lock, probeBound, [&] { return pending->done; })) {
+        stuck.emplace(path, pending);
+        return std::nullopt;
+    }
+    if (pending->result != 0)
+        return std::nullopt;
+    return SpaceFromStatvfs(pending->answer);
+}
+
+std::unique_ptr<VolumeSource> CreateHostVolumeSource()
+{
+    return std::make_unique<LinuxVolumeSource>();
+}

@@ -1,0 +1,329 @@
+#include "drive_stats.h"
+#include "volume_source_linux.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int64_t GiB = int64_t{1} << 30;
+
+struct statvfs answerOf(uint64_t blocks, uint64_t available, unsigned long fragment,
+                        unsigned long block = 4096)
+{
+    struct statvfs answer = {};
+    answer.f_blocks = blocks;
+    answer.f_bavail = available;
+    answer.f_frsize = fragment;
+    answer.f_bsize = block;
+    return answer;
+}
+
+// A recorded mount table in a temporary file.
+class RecordedTable
+{
+public:
+    explicit RecordedTable(const std::string &text)
+    {
+        char name[] = "/tmp/volumo-mountinfo-XXXXXX";
+        const int fd = mkstemp(name);
+        path = name;
+        ::close(fd);
+        std::ofstream(path) << text;
+    }
+    ~RecordedTable() { std::remove(path.c_str()); }
+    std::string path;
+};
+
+const char *const table = "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                          "21 20 8:2 / /boot/efi rw - vfat /dev/sda2 rw\n"
+                          "22 20 0:50 / /mnt/remote rw - fuse.sshfs me@host:/ rw\n"
+                          "23 20 0:51 / /mnt/ram rw - tmpfs tmpfs rw\n";
+
+} // namespace
+
+TEST(SpaceFromStatvfs, ProductsSaturateAndFreeNeverExceedsCapacity)
+{
+    struct Row
+    {
+        const char *name;
+        struct statvfs answer;
+        int64_t total, free;
+    };
+    const Row rows[] = {
+        {"plain", answerOf(1000, 400, 4096), 4'096'000, 1'638'400},
+        {"fragment size 0 uses the block size", answerOf(10, 5, 0, 512), 5120, 2560},
+        {"capacity beyond 64 bits saturates", answerOf(UINT64_MAX / 2, 1, 4096), INT64_MAX, 4096},
+        {"both saturate", answerOf(UINT64_MAX, UINT64_MAX, 4096), INT64_MAX, INT64_MAX},
+        {"free above capacity is capped", answerOf(100, 250, 4096), 409'600, 409'600},
+        {"empty", answerOf(0, 0, 4096), 0, 0},
+    };
+    for (const Row &row : rows) {
+        const VolumeSpace space = SpaceFromStatvfs(row.answer);
+        EXPECT_EQ(space.totalBytes, row.total) << row.name;
+        EXPECT_EQ(space.freeBytes, row.free) << row.name;
+    }
+}
+
+TEST(LinuxVolumeSource, LettersMapOntoMountPoints)
+{
+    RecordedTable recorded(table);
+    std::vector<std::string> asked;
+    LinuxVolumeSource source(
+        recorded.path,
+        [&](const char *path, struct statvfs *answer) {
+            asked.emplace_back(path);
+            *answer = answerOf(931 * GiB / 4096, 400 * GiB / 4096, 4096);
+            return 0;
+        },
+        1s);
+
+    struct Row
+    {
+        const char16_t *root;
+        const char *mountPoint; // nullptr: no drive
+    };
+    const Row rows[] = {{u"C:\\", "/"},        {u"D:\\", "/boot/efi"},
+                        {u"E:\\", "/mnt/ram"}, {u"F:\\", "/mnt/remote"},
+                        {u"G:\\", nullptr},    {u"A:\\", nullptr},
+                        {u"B:\\", nullptr},    {u"c:\\", nullptr},
+                        {u"C:", nullptr},      {u"", "."}};
+    for (const Row &row : rows) {
+        asked.clear();
+        const std::optional<VolumeSpace> space = source.space(row.root);
+        if (!row.mountPoint) {
+            EXPECT_FALSE(space);
+            EXPECT_TRUE(asked.empty());
+            continue;
+        }
+        ASSERT_TRUE(space);
+        EXPECT_EQ(space->totalBytes, 931 * GiB);
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0], row.mountPoint);
+    }
+}
+
+TEST(LinuxVolumeSource, FailingStatvfsIsAFailure)
+{
+    RecordedTable recorded(table);
+    LinuxVolumeSource source(
+        recorded.path, [](const char *, struct statvfs *) { return -1; }, 1s);
+    EXPECT_FALSE(source.space(u"C:\\"));
+    EXPECT_FALSE(source.probe(u"C:\\"));
+    EXPECT_FALSE(source.probe(u"F:\\"));
+}
+
+TEST(LinuxVolumeSource, VolumeThatNeverAnswersFailsTheExistenceTestWithinItsBound)
+{
+    RecordedTable recorded(table);
+    auto release = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released = release->get_future().share();
+    auto calls = std::make_shared<std::atomic<int>>(0);
+
+    LinuxVolumeSource source(
+        recorded.path,
+        [released, calls](const char *path, struct statvfs *answer) {
+            if (std::string(path) == "/mnt/remote") {
+                ++*calls;
+                released.wait(); // a dead server
+            }
+            *answer = answerOf(1024, 512, 4096);
+            return 0;
+        },
+        200ms);
+    ScopedVolumeSource installed(source);
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(DriveExists(u'F'));
+    const auto firstTest = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(firstTest, 200ms);
+    EXPECT_LT(firstTest, 2s);
+
+    // While the first query is stuck, further tests fail at once and start no new query.
+    const auto again = std::chrono::steady_clock::now();
+    for (int i = 0; i < 20; ++i)
+        EXPECT_FALSE(DriveExists(u'F'));
+    EXPECT_LT(std::chrono::steady_clock::now() - again, 100ms);
+    EXPECT_EQ(calls->load(), 1);
+
+    // Other volumes are not held up.
+    EXPECT_TRUE(DriveExists(u'C'));
+    EXPECT_TRUE(DriveExists(u'E'));
+
+    // Once the server answers, the volume is usable again.
+    release->set_value();
+    bool back = false;
+    for (int i = 0; i < 100 && !back; ++i) {
+        back = DriveExists(u'F');
+        if (!back)
+            std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(back);
+}
+
+TEST(LinuxVolumeSource, ThisMachinesRootIsC)
+{
+    LinuxVolumeSource source;
+    struct statvfs root = {};
+    ASSERT_EQ(::statvfs("/", &root), 0);
+    const std::optional<VolumeSpace> space = source.space(u"C:\\");
+    ASSERT_TRUE(space);
+    EXPECT_EQ(space->totalBytes, SpaceFromStatvfs(root).totalBytes);
+    ASSERT_TRUE(source.volumeOf(u"C:\\"));
+    EXPECT_EQ(source.volumeOf(u"C:\\")->mountPoint, "/");
+}
+
+namespace {
+
+// Runs `body` in a child process with a private mount namespace in which only "/" and the
+// system places stay mounted. Gives the child's failure text, empty on success, or nullopt when
+// the namespace cannot be made here.
+std::optional<std::string> inPrivateMountNamespace(const std::function<std::string()> &body)
+{
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return "pipe failed";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        std::string message;
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            message = "\x01";
+        } else {
+            // Unmount every other volume, innermost first, so the letters are ours to predict.
+            std::ifstream mountinfo("/proc/self/mountinfo");
+            std::string line;
+            std::vector<std::string> points;
+            while (std::getline(mountinfo, line)) {
+                std::vector<std::string> fields;
+                std::istringstream words(line);
+                for (std::string word; words >> word;)
+                    fields.push_back(word);
+                if (fields.size() > 4)
+                    points.push_back(DecodeMountEscapes(fields[4]));
+            }
+            for (auto it = points.rbegin(); it != points.rend(); ++it) {
+                const std::string &point = *it;
+                const bool system = point == "/" || point.rfind("/proc", 0) == 0 ||
+                                    point.rfind("/sys", 0) == 0 || point.rfind("/dev", 0) == 0 ||
+                                    point.rfind("/run", 0) == 0;
+                if (!system)
+                    ::umount2(point.c_str(), MNT_DETACH);
+            }
+            message = body();
+        }
+        (void)!::write(channel[1], message.data(), message.size());
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    std::string message;
+    char buffer[512];
+    ssize_t count = 0;
+    while ((count = ::read(channel[0], buffer, sizeof buffer)) > 0)
+        message.append(buffer, static_cast<size_t>(count));
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (message == "\x01")
+        return std::nullopt;
+    if (!WIFEXITED(status))
+        return "child crashed";
+    return message;
+}
+
+std::string check(bool condition, const std::string &what)
+{
+    return condition ? "" : what + "; ";
+}
+
+} // namespace
+
+TEST(LinuxVolumeSource, RealTmpfsVolumesInAPrivateMountNamespace)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount tmpfs volumes in a private mount namespace";
+
+    const std::optional<std::string> failures = inPrivateMountNamespace([]() -> std::string {
+        // Made after the other volumes are gone, so the folders lie on the root volume.
+        char base[] = "/tmp/volumo-volumes-XXXXXX";
+        if (!::mkdtemp(base))
+            return "mkdtemp failed";
+        const std::string big = std::string(base) + "/big";
+        const std::string small = std::string(base) + "/small";
+        const std::string bound = std::string(base) + "/zbound";
+        const std::string late = std::string(base) + "/late";
+        for (const std::string &dir : {big, small, bound, late})
+            ::mkdir(dir.c_str(), 0755);
+        const auto cleanUp = [&] {
+            for (const std::string &dir : {bound, late, small, big}) {
+                ::umount2(dir.c_str(), MNT_DETACH);
+                ::rmdir(dir.c_str());
+            }
+            ::rmdir(base);
+        };
+
+        // tmpfs allocates lazily: a 931 GiB volume costs nothing until written.
+        if (::mount("tmpfs", big.c_str(), "tmpfs", 0, "size=931g") != 0 ||
+            ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=512m") != 0 ||
+            ::mount(big.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+            cleanUp();
+            return "mount failed";
+        }
+        // 4 KiB written leave 930 whole GiB free, so 1 GiB counts as occupied.
+        std::ofstream(big + "/file") << std::string(4096, 'x');
+
+        LinuxVolumeSource source;
+        ScopedVolumeSource installed(source);
+        std::string result;
+        result += check(DriveExists(u'C'), "C: missing");
+        result += check(source.volumeOf(u"D:\\") && source.volumeOf(u"D:\\")->mountPoint == big,
+                        "D: is not the 931 GiB volume");
+        const DriveStats d = ReadDriveStats(4);
+        result += check(d.TotalGB == 931 && d.FreeGB == 930 && d.UsedGB == 1,
+                        "D: figures " + std::to_string(d.TotalGB) + "/" + std::to_string(d.FreeGB) +
+                            "/" + std::to_string(d.UsedGB));
+        result += check(DriveExists(u'E'), "the 512 MiB volume does not exist");
+        const DriveStats e = ReadDriveStats(5);
+        result += check(e.TotalGB == 0 && e.FreeGB == 0 && e.UsedGB == 0, "E: is not 0 GiB");
+        result += check(!DriveExists(u'F'), "the bind mount got a letter of its own");
+
+        // A volume mounted between two probes appears at the next one; unmounted, it vanishes.
+        ::mount("tmpfs", late.c_str(), "tmpfs", 0, "size=2g");
+        result += check(DriveExists(u'E') && ReadDriveStats(5).TotalGB == 2,
+                        "the volume mounted later is not E:");
+        result += check(ReadDriveStats(6).TotalGB == 0 && DriveExists(u'F'),
+                        "the 512 MiB volume did not move on to F:");
+        ::umount2(late.c_str(), 0);
+        result += check(ReadDriveStats(5).TotalGB == 0 && !DriveExists(u'F'),
+                        "the unmounted volume is still there");
+        cleanUp();
+        return result;
+    });
+
+    if (!failures)
+        GTEST_SKIP() << "unshare -m is not permitted here; real volumes not tested";
+    EXPECT_EQ(*failures, "");
+}
