@@ -7,8 +7,11 @@
 #include <mutex>
 #include <thread>
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -65,49 +68,74 @@ LinuxVolumeSource::LinuxVolumeSource(std::string mountInfoPath, StatFunction sta
                                      std::chrono::milliseconds probeBound)
     : mountInfoPath(std::move(mountInfoPath)), stat(std::move(stat)), probeBound(probeBound)
 {
-    tableFd = ::open(this->mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // Watch first, then read: a change in between costs one needless re-read, never a miss.
+    watchFd = ::open(this->mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
+    stopFd = ::eventfd(0, EFD_CLOEXEC);
+    if (watchFd >= 0 && stopFd >= 0)
+        watcher = std::thread(&LinuxVolumeSource::watchTable, this);
     readTable();
 }
 
 LinuxVolumeSource::~LinuxVolumeSource()
 {
-    if (tableFd >= 0)
-        ::close(tableFd);
+    if (watcher.joinable()) {
+        const uint64_t one = 1;
+        (void)!::write(stopFd, &one, sizeof one);
+        watcher.join();
+    }
+    if (watchFd >= 0)
+        ::close(watchFd);
+    if (stopFd >= 0)
+        ::close(stopFd);
 }
 
-void LinuxVolumeSource::refreshIfChanged()
+void LinuxVolumeSource::watchTable()
 {
-    if (tableFd < 0) {
-        tableFd = ::open(mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
-        readTable();
-        return;
+    // The kernel flags a changed mount table with POLLPRI/POLLERR on an open mountinfo, and
+    // each poll that reports it clears it. A plain file (a recorded table) never flags one.
+    for (;;) {
+        pollfd watched[2] = {{watchFd, POLLPRI, 0}, {stopFd, POLLIN, 0}};
+        if (::poll(watched, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            tableChanged = true; // cannot watch any more: re-read at every query
+            return;
+        }
+        if (watched[1].revents)
+            return;
+        if (watched[0].revents & (POLLPRI | POLLERR))
+            tableChanged = true;
     }
-    // The kernel flags a changed mount table with POLLPRI/POLLERR on an open mountinfo; the
-    // poll itself clears the flag. A plain file (a recorded table) never flags a change.
-    pollfd watch = {tableFd, POLLPRI, 0};
-    if (::poll(&watch, 1, 0) > 0 && (watch.revents & (POLLPRI | POLLERR)))
-        readTable();
 }
 
 void LinuxVolumeSource::readTable()
 {
     std::string text;
-    if (tableFd >= 0 && ::lseek(tableFd, 0, SEEK_SET) == 0) {
+    const int fd = ::open(mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
         char buffer[8192];
         ssize_t count = 0;
-        while ((count = ::read(tableFd, buffer, sizeof buffer)) > 0)
+        while ((count = ::read(fd, buffer, sizeof buffer)) > 0)
             text.append(buffer, static_cast<size_t>(count));
+        ::close(fd);
     }
     volumes = SelectVolumes(ParseMountInfo(text));
 }
 
-std::optional<Volume> LinuxVolumeSource::volumeOf(const std::u16string &root)
+const Volume *LinuxVolumeSource::find(const std::u16string &root)
 {
-    refreshIfChanged();
+    if (tableChanged.exchange(false) || !watcher.joinable())
+        readTable();
     const std::optional<size_t> index = volumeIndex(root);
     if (!index || *index >= volumes.size())
-        return std::nullopt;
-    return volumes[*index];
+        return nullptr;
+    return &volumes[*index];
+}
+
+std::optional<Volume> LinuxVolumeSource::volumeOf(const std::u16string &root)
+{
+    const Volume *volume = find(root);
+    return volume ? std::optional<Volume>(*volume) : std::nullopt;
 }
 
 std::optional<VolumeSpace> LinuxVolumeSource::query(const std::string &path)
@@ -122,7 +150,7 @@ std::optional<VolumeSpace> LinuxVolumeSource::space(const std::u16string &root)
 {
     if (root.empty())
         return query(".");
-    const std::optional<Volume> volume = volumeOf(root);
+    const Volume *volume = find(root);
     if (!volume)
         return std::nullopt;
     return query(volume->mountPoint);
@@ -132,7 +160,7 @@ std::optional<VolumeSpace> LinuxVolumeSource::probe(const std::u16string &root)
 {
     if (root.empty())
         return query(".");
-    const std::optional<Volume> volume = volumeOf(root);
+    const Volume *volume = find(root);
     if (!volume)
         return std::nullopt;
     // statvfs on a local filesystem answers from memory; only network and FUSE volumes can

@@ -3,19 +3,21 @@
 #include "mount_table.h"
 #include "volume_source.h"
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct statvfs;
 
 // Drive letters on Linux: C: is the volume holding "/", D:, E:, ... the other volumes in
 // ascending byte order of their mount points. The letter is resolved afresh at every query; the
-// mount table is read again only when the kernel reports a change.
+// mount table is read again only when the kernel has reported a change.
 class LinuxVolumeSource : public VolumeSource
 {
 public:
@@ -36,7 +38,8 @@ public:
     struct PendingQuery;
 
 private:
-    void refreshIfChanged();
+    const Volume *find(const std::u16string &root);
+    void watchTable();
     void readTable();
     std::optional<VolumeSpace> query(const std::string &path);
     std::optional<VolumeSpace> boundedQuery(const std::string &path);
@@ -44,8 +47,13 @@ private:
     std::string mountInfoPath;
     StatFunction stat;
     std::chrono::milliseconds probeBound;
-    int tableFd = -1;
     std::vector<Volume> volumes;
+    // A thread sleeps in poll() on the mount table and raises `tableChanged` when the kernel
+    // flags a change, so that a query costs no system call of its own to find out.
+    int watchFd = -1;
+    int stopFd = -1;
+    std::atomic<bool> tableChanged{false};
+    std::thread watcher;
     // Existence tests that ran past their bound and have not answered yet, by mount point.
     std::map<std::string, std::shared_ptr<PendingQuery>> stuck;
 };

@@ -259,6 +259,17 @@ std::string check(bool condition, const std::string &what)
     return condition ? "" : what + "; ";
 }
 
+// The source learns of a mount change from a watching thread, within moments of the change.
+bool eventually(const std::function<bool()> &condition)
+{
+    for (int i = 0; i < 200; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(5ms);
+    }
+    return false;
+}
+
 } // namespace
 
 TEST(LinuxVolumeSource, RealTmpfsVolumesInAPrivateMountNamespace)
@@ -312,13 +323,14 @@ TEST(LinuxVolumeSource, RealTmpfsVolumesInAPrivateMountNamespace)
 
         // A volume mounted between two probes appears at the next one; unmounted, it vanishes.
         ::mount("tmpfs", late.c_str(), "tmpfs", 0, "size=2g");
-        result += check(DriveExists(u'E') && ReadDriveStats(5).TotalGB == 2,
+        result += check(eventually([] { return ReadDriveStats(5).TotalGB == 2; }),
                         "the volume mounted later is not E:");
         result += check(ReadDriveStats(6).TotalGB == 0 && DriveExists(u'F'),
                         "the 512 MiB volume did not move on to F:");
         ::umount2(late.c_str(), 0);
-        result += check(ReadDriveStats(5).TotalGB == 0 && !DriveExists(u'F'),
-                        "the unmounted volume is still there");
+        result +=
+            check(eventually([] { return !DriveExists(u'F'); }) && ReadDriveStats(5).TotalGB == 0,
+                  "the unmounted volume is still there");
         cleanUp();
         return result;
     });
