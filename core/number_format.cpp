@@ -75,6 +75,57 @@ std::string formatGrouped(int64_t n, size_t precision, const NumberSeparators &s
     return sign + scientific(digits, precision, separators.decimal);
 }
 
+struct FixedPoint
+{
+    bool negative = false; // only when the rounded value is not zero
+    std::string whole;
+    std::string fraction; // exactly as many digits as asked for
+};
+
+// Rounds to `decimals` (1 to 3) places, a half going away from zero, judged on the exact
+// value of the double rather than on its shortest decimal text.
+FixedPoint roundFixed(double number, int decimals)
+{
+    uint64_t scale = 1;
+    for (int i = 0; i < decimals; ++i)
+        scale *= 10;
+    const double value = std::fabs(number);
+    FixedPoint fixed;
+
+    if (value >= 9007199254740992.0) {
+        // From 2^53 on every double is a whole number: its exact digits, no decimals.
+        char buffer[400];
+        std::snprintf(buffer, sizeof buffer, "%.0f", value);
+        fixed.whole = buffer;
+        fixed.fraction.assign(static_cast<size_t>(decimals), '0');
+        fixed.negative = number < 0;
+        return fixed;
+    }
+
+    // value = mantissa x 2^-shift exactly, and value x scale = mantissa x scale / 2^shift with
+    // mantissa x scale < 2^63, so the rounding is exact integer arithmetic. From a shift of 64
+    // on, value x scale is below one half.
+    int exponent = 0;
+    const double mantissaFraction = std::frexp(value, &exponent);
+    const auto mantissa = static_cast<uint64_t>(std::ldexp(mantissaFraction, 53));
+    const int shift = 53 - exponent;
+    const uint64_t scaled = mantissa * scale;
+    uint64_t units = 0;
+    if (shift == 0) {
+        units = scaled;
+    } else if (shift < 64) {
+        units = scaled >> shift;
+        const uint64_t remainder = scaled - (units << shift);
+        if (remainder >= uint64_t{1} << (shift - 1))
+            ++units;
+    }
+
+    fixed.whole = std::to_string(units / scale);
+    fixed.fraction = std::to_string(units % scale + scale).substr(1); // leading zeros kept
+    fixed.negative = number < 0 && units != 0;
+    return fixed;
+}
+
 } // namespace
 
 NumberSeparators SeparatorsFromSettings(const std::optional<std::string> &thousands,
@@ -146,42 +197,26 @@ std::string FormatPercentFixed(double percent)
 {
     if (!std::isfinite(percent))
         return "   ---";
-
-    const bool negative = std::signbit(percent);
-    const double value = std::fabs(percent);
-    std::string whole;
-    unsigned cents = 0;
-
-    if (value >= 9007199254740992.0) {
-        // From 2^53 on every double is a whole number: its exact digits, no decimals.
-        char buffer[400];
-        std::snprintf(buffer, sizeof buffer, "%.0f", value);
-        whole = buffer;
-    } else {
-        // value = mantissa x 2^-shift exactly, and value x 100 = mantissa x 100 / 2^shift with
-        // mantissa x 100 < 2^60, so the rounding below is exact integer arithmetic. From a
-        // shift of 61 on, value x 100 is below one half.
-        int exponent = 0;
-        const double fraction = std::frexp(value, &exponent);
-        const auto mantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));
-        const int shift = 53 - exponent;
-        const uint64_t scaled = mantissa * 100;
-        uint64_t hundredths = 0;
-        if (shift == 0) {
-            hundredths = scaled;
-        } else if (shift <= 60) {
-            hundredths = scaled >> shift;
-            const uint64_t remainder = scaled - (hundredths << shift);
-            if (remainder * 2 >= uint64_t{1} << shift)
-                ++hundredths;
-        }
-        whole = std::to_string(hundredths / 100);
-        cents = static_cast<unsigned>(hundredths % 100);
-    }
-
-    std::string text = (negative && (whole != "0" || cents != 0)) ? "-" : "";
-    text += whole + "." + static_cast<char>('0' + cents / 10) + static_cast<char>('0' + cents % 10);
+    const FixedPoint fixed = roundFixed(percent, 2);
+    std::string text = fixed.negative ? "-" : "";
+    text += fixed.whole + "." + fixed.fraction;
     if (text.size() < 6)
         text.insert(0, 6 - text.size(), ' ');
+    return text;
+}
+
+std::string FormatChartValue(double value)
+{
+    if (std::isnan(value))
+        return "0";
+    if (std::isinf(value))
+        return value < 0 ? "-\u221E" : "\u221E";
+    FixedPoint fixed = roundFixed(value, 3);
+    while (!fixed.fraction.empty() && fixed.fraction.back() == '0')
+        fixed.fraction.pop_back();
+    std::string text = fixed.negative ? "-" : "";
+    text += fixed.whole;
+    if (!fixed.fraction.empty())
+        text += "." + fixed.fraction;
     return text;
 }

@@ -42,3 +42,7 @@ std::string FormatSumGB(int64_t gigabytes);
 // Two decimals after a point, halves rounded away from zero on the exact value of the double,
 // right-aligned in 6 characters; whatever the regional settings.
 std::string FormatPercentFixed(double percent);
+
+// A chart mark's value as "###0.###" writes it: plain digits, no grouping, at most three
+// decimals (a half rounded away from zero), no trailing zeros, a point as decimal separator.
+std::string FormatChartValue(double value);

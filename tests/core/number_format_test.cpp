@@ -307,3 +307,29 @@ TEST(FormatPercentFixed, AgreesWithExactDecimalRounding)
     uselocale(previous);
     freelocale(c);
 }
+
+TEST(FormatChartValue, ValueFormatOfTheMarks)
+{
+    struct Row
+    {
+        const char *name;
+        double value;
+        const char *text;
+    };
+    const Row rows[] = {
+        {"no grouping", 1863, "1863"},
+        {"zero", 0, "0"},
+        {"a decimal stays", 2.5, "2.5"},
+        {"three decimals at most", 1.23456, "1.235"},
+        {"trailing zeros dropped", 2.100, "2.1"},
+        {"half away from zero", 0.0625, "0.063"},
+        {"rounds to whole", 9.9996, "10"},
+        {"below the last place", 0.0004, "0"},
+        {"negative", -2.5, "-2.5"},
+        {"negative rounding to zero has no sign", -0.0001, "0"},
+        {"large", 1e20, "100000000000000000000"},
+        {"not a number", std::nan(""), "0"},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(FormatChartValue(row.value), row.text) << row.name;
+}
