@@ -1,7 +1,7 @@
 #include "number_format.h"
 #include "separator_watcher.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QEvent>
 #include <gtest/gtest.h>
 
@@ -16,10 +16,6 @@ TEST(SeparatorWatcher, RereadsTheSeparatorsWhenTheLocaleChanges)
     freelocale(german);
 
     ::setenv("LC_ALL", "en_US.UTF-8", 1);
-    int argc = 1;
-    char name[] = "separator_watcher_test";
-    char *argv[] = {name, nullptr};
-    QApplication application(argc, argv);
     SeparatorWatcher watcher;
     EXPECT_EQ(FormatGB(1863), "1,863");
     const std::string before = FormatGB(12345);
@@ -27,7 +23,7 @@ TEST(SeparatorWatcher, RereadsTheSeparatorsWhenTheLocaleChanges)
     ::setenv("LC_ALL", "de_DE.UTF-8", 1);
     EXPECT_EQ(FormatGB(1863), "1,863") << "nothing changes until the program is told";
     QEvent change(QEvent::LocaleChange);
-    QCoreApplication::sendEvent(&application, &change);
+    QCoreApplication::sendEvent(QCoreApplication::instance(), &change);
     EXPECT_EQ(FormatGB(1863), "1.863");
     EXPECT_EQ(before, "12,345") << "a text already made keeps its separators";
     ::unsetenv("LC_ALL");

@@ -1,0 +1,63 @@
+// Painting one drive window's chart at 320 x 247 into an image, per kind, flat and in 3D,
+// beside a baseline of filling the same image and drawing one antialiased disc.
+#include "chart.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const QSize chartSize(320, 247);
+
+void Baseline(benchmark::State &state)
+{
+    QImage image(chartSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.fillRect(image.rect(), Qt::white);
+        painter.setBrush(Qt::blue);
+        painter.drawEllipse(QRectF(60, 40, 200, 160));
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+void PaintChart(benchmark::State &state)
+{
+    const auto kind = static_cast<SeriesKind>(state.range(0));
+    TDBChart chart;
+    chart.resize(chartSize);
+    chart.SetCaption(QStringLiteral("Laufwerksbelegung C:\\"));
+    TChartSeries *series = new TPieSeries(&chart);
+    series->Add(531, QStringLiteral("GB belegt"), QColor(0, 0, 255));
+    series->Add(400, QStringLiteral("GB frei"), QColor(255, 0, 255));
+    ChangeSeriesKind(series, kind);
+    chart.SetView3D(state.range(1) != 0);
+    QImage image(chartSize, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        chart.render(&image);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+} // namespace
+
+BENCHMARK(Baseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(PaintChart)
+    ->ArgNames({"kind", "3d"})
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

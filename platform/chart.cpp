@@ -1,0 +1,322 @@
+#include "chart.h"
+
+#include "number_format.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr double markPadding = 3;
+constexpr double legendSquare = 10; // as the layout places it
+constexpr double legendGap = 5;
+
+QFont titleFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    font.setBold(true);
+    return font;
+}
+
+QFont markFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    return font;
+}
+
+QString valueText(double value)
+{
+    return QString::fromStdString(FormatChartValue(value));
+}
+
+QSizeF markSize(const QFontMetricsF &metrics, double value)
+{
+    return {metrics.horizontalAdvance(valueText(value)) + 2 * markPadding, metrics.height() + 2};
+}
+
+struct LegendColumns
+{
+    double value = 0;
+    double label = 0;
+};
+
+LegendColumns legendColumns(const QFontMetricsF &metrics, const TChartSeries &series)
+{
+    LegendColumns columns;
+    for (const TChartSeries::Point &point : series.points()) {
+        columns.value = std::max(columns.value, metrics.horizontalAdvance(valueText(point.value)));
+        columns.label = std::max(columns.label, metrics.horizontalAdvance(point.label));
+    }
+    return columns;
+}
+
+void drawArrowHead(QPainter &painter, QPointF tip, QPointF from)
+{
+    const QPointF direction = tip - from;
+    const double length = std::hypot(direction.x(), direction.y());
+    if (length < 1)
+        return;
+    const QPointF unit = direction / length;
+    const QPointF normal(-unit.y(), unit.x());
+    const double size = std::min(5.0, length / 2);
+    QPolygonF head;
+    head << tip << tip - unit * size + normal * size / 2 << tip - unit * size - normal * size / 2;
+    painter.save();
+    painter.setBrush(painter.pen().color());
+    painter.drawPolygon(head);
+    painter.restore();
+}
+
+} // namespace
+
+TChartSeries::TChartSeries(TDBChart *chart) : QObject(chart)
+{
+    if (chart) {
+        chart->seriesList.push_back(this);
+        chart->update();
+    }
+}
+
+TDBChart *TChartSeries::ParentChart() const
+{
+    return qobject_cast<TDBChart *>(parent());
+}
+
+void TChartSeries::changed()
+{
+    if (TDBChart *chart = ParentChart())
+        chart->update();
+}
+
+void TChartSeries::Clear()
+{
+    pointList.clear();
+    changed();
+}
+
+int TChartSeries::Add(double AValue, const QString &ALabel, const QColor &AColor)
+{
+    pointList.push_back({AValue, ALabel, AColor});
+    changed();
+    return static_cast<int>(pointList.size()) - 1;
+}
+
+void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind)
+{
+    if (!series || series->kind() == kind)
+        return;
+    TDBChart *chart = series->ParentChart();
+    TChartSeries *replacement = nullptr;
+    switch (kind) {
+    case SeriesKind::Pie:
+        replacement = new TPieSeries(nullptr);
+        break;
+    case SeriesKind::HorizBar:
+        replacement = new THorizBarSeries(nullptr);
+        break;
+    case SeriesKind::Bar:
+        replacement = new TBarSeries(nullptr);
+        break;
+    }
+    replacement->setObjectName(series->objectName());
+    replacement->Title = series->Title;
+    replacement->MarksVisible = series->MarksVisible;
+    replacement->MarksArrowHead = series->MarksArrowHead;
+    replacement->ValueFormat = series->ValueFormat;
+    replacement->pointList = series->pointList;
+
+    if (chart) {
+        replacement->setParent(chart);
+        for (TChartSeries *&entry : chart->seriesList) {
+            if (entry == series)
+                entry = replacement;
+        }
+        chart->update();
+    }
+    delete series;
+    series = replacement;
+}
+
+TDBChart::TDBChart(QWidget *parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TDBChart::SetCaption(const QString &text)
+{
+    // The title holds exactly one line.
+    QString line = text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (line == caption)
+        return;
+    caption = line;
+    update();
+}
+
+void TDBChart::SetView3D(bool on)
+{
+    if (on == view3D)
+        return;
+    view3D = on;
+    update();
+}
+
+void TDBChart::SetView3DOptions(const TView3DOptions &view)
+{
+    options = view;
+    update();
+}
+
+void TDBChart::SetLegendVisible(bool visible)
+{
+    if (visible == legendVisible)
+        return;
+    legendVisible = visible;
+    update();
+}
+
+QSize TDBChart::sizeHint() const
+{
+    return {301, 247};
+}
+
+ChartGeometry TDBChart::Geometry() const
+{
+    ChartLayoutInput input;
+    input.size = size();
+    input.view3D = view3D;
+    input.options = options;
+    if (!caption.isEmpty())
+        input.titleHeight = QFontMetricsF(titleFont()).height();
+
+    const TChartSeries *series = seriesList.empty() ? nullptr : seriesList.front();
+    if (series) {
+        const QFontMetricsF metrics(markFont());
+        input.kind = series->kind();
+        for (const TChartSeries::Point &point : series->points()) {
+            input.values.push_back(point.value);
+            if (series->MarksVisible)
+                input.markSizes.push_back(markSize(metrics, point.value));
+        }
+        if (legendVisible && !series->points().empty()) {
+            const LegendColumns columns = legendColumns(metrics, *series);
+            input.legendRowHeight = metrics.height();
+            input.legendSize = QSizeF(
+                legendGap + legendSquare + legendGap + columns.value + legendGap + columns.label +
+                    legendGap,
+                2 * legendGap + metrics.height() * static_cast<double>(series->points().size()));
+        }
+    }
+    return LayoutChart(input);
+}
+
+void TDBChart::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(rect(), Qt::white);
+
+    const ChartGeometry geometry = Geometry();
+    if (!caption.isEmpty()) {
+        painter.setFont(titleFont());
+        painter.setPen(Qt::black);
+        const QFontMetricsF metrics(titleFont());
+        painter.drawText(geometry.title, Qt::AlignHCenter | Qt::AlignTop,
+                         metrics.elidedText(caption, Qt::ElideRight, geometry.title.width()));
+    }
+    if (seriesList.empty())
+        return;
+    const TChartSeries &series = *seriesList.front();
+    const std::vector<TChartSeries::Point> &points = series.points();
+
+    if (series.kind() == SeriesKind::Pie) {
+        bool anySlice = false;
+        for (size_t i = 0; i < geometry.slices.size(); ++i) {
+            const QColor side = points[i].color.darker(160);
+            painter.setPen(QPen(side.darker(130), 0.8));
+            painter.setBrush(side);
+            for (const QPolygonF &rim : geometry.slices[i].rim)
+                painter.drawPolygon(rim);
+        }
+        for (size_t i = 0; i < geometry.slices.size(); ++i) {
+            const SliceGeometry &slice = geometry.slices[i];
+            if (slice.spanAngle == 0)
+                continue;
+            anySlice = true;
+            painter.setPen(QPen(points[i].color.darker(170), 0.8));
+            painter.setBrush(points[i].color);
+            if (std::abs(slice.spanAngle) >= 360) {
+                painter.drawEllipse(geometry.pieTop); // no seam for a slice that is all
+                continue;
+            }
+            QPainterPath path(geometry.pieTop.center());
+            path.arcTo(geometry.pieTop, slice.startAngle, slice.spanAngle);
+            path.closeSubpath();
+            painter.drawPath(path);
+        }
+        if (!anySlice) {
+            // Nothing to share out: the outline of an empty pie.
+            painter.setPen(QPen(Qt::gray, 1));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(geometry.pieTop);
+        }
+    } else {
+        for (size_t i = 0; i < geometry.bars.size(); ++i) {
+            const BarGeometry &bar = geometry.bars[i];
+            if (bar.front.isEmpty())
+                continue;
+            const QColor colour = points[i].color;
+            painter.setPen(QPen(colour.darker(170), 0.8));
+            painter.setBrush(colour);
+            painter.drawRect(bar.front);
+            if (!bar.top.isEmpty()) {
+                painter.setBrush(colour.lighter(150));
+                painter.drawPolygon(bar.top);
+                painter.setBrush(colour.darker(160));
+                painter.drawPolygon(bar.side);
+            }
+        }
+    }
+
+    painter.setFont(markFont());
+    for (size_t i = 0; i < geometry.marks.size(); ++i) {
+        const MarkGeometry &mark = geometry.marks[i];
+        painter.setPen(QPen(QColor(64, 64, 64), 1));
+        painter.drawLine(mark.joint, mark.anchor);
+        if (series.MarksArrowHead)
+            drawArrowHead(painter, mark.anchor, mark.joint);
+        painter.setBrush(QColor(255, 255, 225));
+        painter.setPen(QPen(QColor(128, 128, 128), 1));
+        const QRectF box = mark.box.adjusted(0.5, 0.5, -0.5, -0.5);
+        painter.drawRect(box);
+        painter.setPen(Qt::black);
+        painter.drawText(mark.box, Qt::AlignCenter, valueText(points[i].value));
+    }
+
+    if (!geometry.legend.isEmpty()) {
+        const QFontMetricsF metrics(markFont());
+        const LegendColumns columns = legendColumns(metrics, series);
+        painter.setPen(QPen(QColor(128, 128, 128), 1));
+        painter.setBrush(Qt::white);
+        painter.drawRect(geometry.legend.adjusted(0.5, 0.5, -0.5, -0.5));
+        for (size_t i = 0; i < points.size() && i < geometry.legendSquares.size(); ++i) {
+            const TChartSeries::Point &point = points[i];
+            const QRectF &square = geometry.legendSquares[i];
+            const double rowTop = square.center().y() - metrics.height() / 2;
+            painter.setPen(QPen(Qt::black, 1));
+            painter.setBrush(point.color);
+            painter.drawRect(square);
+            const QRectF value(square.right() + legendGap, rowTop, columns.value, metrics.height());
+            painter.drawText(value, Qt::AlignRight | Qt::AlignVCenter, valueText(point.value));
+            const QRectF label(value.right() + legendGap, rowTop, columns.label, metrics.height());
+            painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter, point.label);
+        }
+    }
+}

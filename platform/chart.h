@@ -1,0 +1,125 @@
+#pragma once
+
+#include "chart_geometry.h"
+
+#include <QColor>
+#include <QObject>
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+class TDBChart;
+
+// One series of a chart: ordered points, each with its value, label and colour, and a mark per
+// point that shows the value.
+class TChartSeries : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Point
+    {
+        double value = 0;
+        QString label;
+        QColor color;
+    };
+
+    virtual SeriesKind kind() const = 0;
+
+    void Clear();
+    int Add(double AValue, const QString &ALabel, const QColor &AColor);
+    const std::vector<Point> &points() const { return pointList; }
+
+    TDBChart *ParentChart() const;
+
+    QString Title;
+    bool MarksVisible = true;
+    bool MarksArrowHead = false; // an arrow, not a plain line, leads from a mark to its point
+    QString ValueFormat = QStringLiteral("###0.###");
+
+protected:
+    explicit TChartSeries(TDBChart *chart);
+
+private:
+    void changed();
+
+    std::vector<Point> pointList;
+    friend void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind);
+};
+
+class TPieSeries : public TChartSeries
+{
+    Q_OBJECT
+
+public:
+    explicit TPieSeries(TDBChart *chart) : TChartSeries(chart) {}
+    SeriesKind kind() const override { return SeriesKind::Pie; }
+
+    bool Circled = true; // round whatever the chart's proportions
+};
+
+class THorizBarSeries : public TChartSeries
+{
+    Q_OBJECT
+
+public:
+    explicit THorizBarSeries(TDBChart *chart) : TChartSeries(chart) {}
+    SeriesKind kind() const override { return SeriesKind::HorizBar; }
+};
+
+class TBarSeries : public TChartSeries
+{
+    Q_OBJECT
+
+public:
+    explicit TBarSeries(TDBChart *chart) : TChartSeries(chart) {}
+    SeriesKind kind() const override { return SeriesKind::Bar; }
+};
+
+// A series of the asked kind stays as it is. Any other is replaced, at the same place in its
+// chart, by a new series of that kind with the same name, title, marks, value format and points;
+// the old one is destroyed and `series` then designates the new one.
+void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind);
+
+// A chart of one series: pie, horizontal or vertical bars, flat or in 3D, with a one-line title
+// and, where asked for, a legend. No axes, walls or frame; the mouse neither zooms nor pans.
+class TDBChart : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TDBChart(QWidget *parent = nullptr);
+
+    QString Caption() const { return caption; }
+    void SetCaption(const QString &text);
+
+    bool View3D() const { return view3D; }
+    void SetView3D(bool on);
+
+    TView3DOptions View3DOptions() const { return options; }
+    void SetView3DOptions(const TView3DOptions &view);
+
+    bool LegendVisible() const { return legendVisible; }
+    void SetLegendVisible(bool visible);
+
+    const std::vector<TChartSeries *> &SeriesList() const { return seriesList; }
+
+    // Where everything goes at the chart's present size.
+    ChartGeometry Geometry() const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    friend class TChartSeries;
+    friend void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind);
+
+    QString caption;
+    bool view3D = true;
+    TView3DOptions options;
+    bool legendVisible = false;
+    std::vector<TChartSeries *> seriesList;
+};
