@@ -1,36 +1,39 @@
 #include "Main.h"
+#include "About.h"
+#include "Anordn.h"
+#include "Gesview.h"
+#include "application.h"
+#include "fonts.h"
 #include "host_volume_source.h"
+#include "screen.h"
 #include "separator_watcher.h"
-
-#include <QApplication>
-#include <QByteArray>
-#include <QScreen>
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-bool displayAvailable()
+bool displayNamed()
 {
     return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
            !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-// While the toolkit starts, its complaints about a display it cannot reach are kept back; if it
-// then gives up, one plain line says why instead of a trace of plugin messages.
+// While the toolkit starts, its complaints about a display it cannot reach are held back; if it
+// gives up, one plain line says why instead of a trace of plugin messages.
 bool starting = true;
 
 void startupMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
-    if (starting && type == QtFatalMsg) {
-        std::fprintf(stderr, "volumo: keine grafische Anzeige erreichbar (%s).\n",
-                     qgetenv("DISPLAY").isEmpty() ? "Wayland" : qgetenv("DISPLAY").constData());
-        std::_Exit(1);
-    }
-    if (starting && type != QtFatalMsg && type != QtCriticalMsg)
+    if (starting) {
+        if (type == QtFatalMsg) {
+            std::fprintf(stderr, "volumo: keine grafische Anzeige erreichbar (DISPLAY=%s).\n",
+                         qgetenv("DISPLAY").constData());
+            std::_Exit(1);
+        }
         return;
+    }
     std::fprintf(stderr, "%s\n", qUtf8Printable(message));
     if (type == QtFatalMsg)
         std::abort();
@@ -40,28 +43,39 @@ void startupMessages(QtMsgType type, const QMessageLogContext &, const QString &
 
 int main(int argc, char *argv[])
 {
-    if (!displayAvailable()) {
+    if (!displayNamed()) {
         std::fprintf(stderr, "volumo: keine grafische Anzeige gefunden: weder DISPLAY noch "
                              "WAYLAND_DISPLAY ist gesetzt.\n");
         return 1;
     }
 
     qInstallMessageHandler(startupMessages);
-    QApplication application(argc, argv);
+    TApplication application(argc, argv);
     starting = false;
     qInstallMessageHandler(nullptr);
-    QApplication::setApplicationName(QStringLiteral("Volumo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Volumo"));
 
+    application.SetTitle(QStringLiteral("Volumo"));
+    QApplication::setApplicationName(QStringLiteral("Volumo"));
+    InstallFontSubstitutes();
+    TScreen screen;
     const std::unique_ptr<VolumeSource> volumes = CreateHostVolumeSource();
     InstallVolumeSource(volumes.get());
     SeparatorWatcher separators;
 
+    // The forms in their order; each lives until the program ends.
     TMainForm mainForm;
     MainForm = &mainForm;
+    TFormInfo formInfo(&mainForm);
+    FormInfo = &formInfo;
+    TGESAMT gesamt(&mainForm);
+    GESAMT = &gesamt;
+    Tanordnung settings(&mainForm);
+    anordnung = &settings;
+
     mainForm.show();
+    // Ask for the focus too: without a window manager nothing else would give it.
+    mainForm.activateWindow();
     const int result = QApplication::exec();
-    MainForm = nullptr;
     InstallVolumeSource(nullptr);
     return result;
 }

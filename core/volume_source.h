@@ -26,6 +26,14 @@ public:
     // The same for the existence test: never waits on the user or on a device that does not
     // answer; such a drive counts as failed.
     virtual std::optional<VolumeSpace> probe(const std::u16string &root) = 0;
+
+    // What the host calls the drive, for people: "/ (ext4, /dev/vda)"; empty when the drive
+    // letter is the host's own name for it.
+    virtual std::string describe(const std::u16string &root)
+    {
+        (void)root;
+        return {};
+    }
 };
 
 // The program installs the host's source at start-up; tests install a fake. Without an

@@ -1,16 +1,108 @@
 #pragma once
 
+#include "drive_stats.h"
+
 #include <QMainWindow>
 
-// The main window: the frame that holds the drive windows.
+class MdiFrame;
+class QAction;
+class QMdiArea;
+class QMenu;
+class QFrame;
+class TBitBtn;
+class TMainMenu;
+class TMDIChild;
+class TSpeedButton;
+class TStatusBar;
+
+// The settings of the run, never saved: grid rows and columns, chart kind (0 as declared, 1 pie,
+// 2 horizontal bars, 3 vertical bars) and 3D drawing.
+struct TSettings
+{
+    int32_t TileRows = 0;
+    int32_t TileCols = 0;
+    uint8_t ChartKind = 0;
+    bool Chart3D = false;
+};
+extern TSettings Settings;
+
+// The main window: the frame of the drive windows, with the menu bar, the tool bar and the
+// status bar. It owns the handlers of every command.
 class TMainForm : public QMainWindow
 {
     Q_OBJECT
 
 public:
     explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
 
     void FormCreate(QObject *Sender);
+    void FormDestroy(QObject *Sender);
+    void FormResize(QObject *Sender);
+    void ShowStatusMessage(const QString &text);
+    void DisplayHint(QObject *Sender);
+    void UpdateMenuItems(QObject *Sender);
+
+    void Ende1Click(QObject *Sender);
+    void HelpAboutItemClick(QObject *Sender);
+    void btnAllDirvesClick(QObject *Sender);
+    void AktualisierenClick(QObject *Sender);
+    void Anordnung1Click(QObject *Sender);
+    void WindowCascadeItemClick(QObject *Sender);
+    void WindowTileItemClick(QObject *Sender);
+    void WindowArrangeItemClick(QObject *Sender);
+    void WindowMinimizeItemClick(QObject *Sender);
+
+    // The drive windows, most recently focused first.
+    int MDIChildCount() const;
+    TMDIChild *MDIChildren(int index) const;
+    MdiFrame *Frame() const { return frame; }
+
+    // The client area: tool bar, drive windows' area and status bar, without menu bar and frame.
+    QWidget *Client() const { return client; }
+
+    TMainMenu *MainMenu1 = nullptr;
+    QMenu *Datei1 = nullptr;
+    QAction *Ende1 = nullptr;
+    QMenu *Edit1 = nullptr;
+    QAction *Aktualisieren = nullptr;
+    QAction *AktionGesamt = nullptr;
+    QMenu *Einstellungen1 = nullptr;
+    QAction *Anordnung1 = nullptr;
+    QMenu *Window1 = nullptr;
+    QAction *WindowCascadeItem = nullptr;
+    QAction *WindowTileItem = nullptr;
+    QAction *WindowArrangeItem = nullptr;
+    QAction *WindowMinimizeItem = nullptr;
+    QMenu *Help1 = nullptr;
+    QAction *HelpAboutItem = nullptr;
+    TStatusBar *StatusBar1 = nullptr;
+    QFrame *ToolBar1 = nullptr;
+    TSpeedButton *SpeedButton2 = nullptr;
+    TBitBtn *btnRefresh = nullptr;
+    TSpeedButton *btnAllDirves = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void ScanDrives(QObject *Sender);
+    void createMenu();
+    void createToolBar();
+
+    QWidget *client = nullptr;
+    QMdiArea *area = nullptr;
+    MdiFrame *frame = nullptr;
+    bool centred = false;
+
+    // The scan's working values: the drive being probed and its window.
+    int64_t TotalGB = 0;
+    int64_t FreeGB = 0;
+    int64_t UsedGB = 0;
+    uint8_t DriveNumber = 0;
+    TMDIChild *CurrentChild = nullptr;
 };
 
 extern TMainForm *MainForm;

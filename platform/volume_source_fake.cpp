@@ -48,3 +48,12 @@ std::optional<VolumeSpace> FakeVolumeSource::probe(const std::u16string &root)
         afterProbe(root[0]);
     return answer;
 }
+
+std::string FakeVolumeSource::describe(const std::u16string &root)
+{
+    if (!find(root))
+        return {};
+    const char letter = static_cast<char>(root[0]);
+    return std::string("/mnt/") + static_cast<char>(letter - 'A' + 'a') + " (fakefs, fake" +
+           letter + ")";
+}

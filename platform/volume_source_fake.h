@@ -17,6 +17,7 @@ public:
 
     std::optional<VolumeSpace> space(const std::u16string &root) override;
     std::optional<VolumeSpace> probe(const std::u16string &root) override;
+    std::string describe(const std::u16string &root) override;
 
     // Runs after every existence test with the letter tested, so that a test can change the
     // drives between the existence test and the figures.

@@ -138,6 +138,14 @@ std::optional<Volume> LinuxVolumeSource::volumeOf(const std::u16string &root)
     return volume ? std::optional<Volume>(*volume) : std::nullopt;
 }
 
+std::string LinuxVolumeSource::describe(const std::u16string &root)
+{
+    const Volume *volume = find(root);
+    if (!volume)
+        return {};
+    return volume->mountPoint + " (" + volume->fsType + ", " + volume->source + ")";
+}
+
 std::optional<VolumeSpace> LinuxVolumeSource::query(const std::string &path)
 {
     struct statvfs answer = {};

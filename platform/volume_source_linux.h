@@ -31,6 +31,7 @@ public:
 
     std::optional<VolumeSpace> space(const std::u16string &root) override;
     std::optional<VolumeSpace> probe(const std::u16string &root) override;
+    std::string describe(const std::u16string &root) override;
 
     // The volume behind a drive root, if any.
     std::optional<Volume> volumeOf(const std::u16string &root);

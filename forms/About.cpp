@@ -1,0 +1,205 @@
+#include "About.h"
+
+#include "application.h"
+#include "buttons.h"
+#include "fonts.h"
+#include "link_opener.h"
+#include "panel.h"
+#include "screen.h"
+#include "timer.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+
+#include <exception>
+
+TFormInfo *FormInfo = nullptr;
+int32_t TickerPos = 0;
+
+const QString TickerText =
+    QStringLiteral("                "
+                   "Volumo 2008-2026 VT - Gruesse an Anna, Ben, Clara, Dirk, Emil, Frida und "
+                   "alle Tester - geschrieben mit C++ und Qt; dass der Ticker ruckelt, liegt "
+                   "natuerlich am Betriebssystem!"
+                   "       "
+                   "+++ Diese Version ist FREEWARE +++"
+                   "   ");
+
+namespace {
+
+QLabel *label(QWidget *parent, const QString &text, QPoint at, const QFont &font,
+              const QColor &colour = Qt::black)
+{
+    auto *result = new QLabel(text, parent);
+    result->setFont(font);
+    QPalette colours = result->palette();
+    colours.setColor(QPalette::WindowText, colour);
+    result->setPalette(colours);
+    result->setTextFormat(Qt::PlainText);
+    result->move(at);
+    result->adjustSize();
+    return result;
+}
+
+QLabel *link(QWidget *parent, const QString &text, QPoint at)
+{
+    QFont font = DeclaredFont(QStringLiteral("MS Sans Serif"), 11);
+    font.setUnderline(true);
+    QLabel *result = label(parent, text, at, font, Qt::blue);
+    result->setCursor(Qt::PointingHandCursor);
+    return result;
+}
+
+// Runs a handler when the label is clicked with the left mouse button.
+class ClickFilter : public QObject
+{
+public:
+    ClickFilter(QLabel *label, std::function<void()> onClick)
+        : QObject(label), onClick(std::move(onClick))
+    {
+        label->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+            onClick();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> onClick;
+};
+
+} // namespace
+
+TFormInfo::TFormInfo(QWidget *parent)
+    : TDialogForm(QStringLiteral("Info"), QSize(390, 286), true, parent),
+      Opener(CreateHostLinkOpener())
+{
+    setWindowIcon(QIcon(QStringLiteral(":/icons/about.png")));
+    const QFont panelFont = DeclaredFont(QStringLiteral("MS Sans Serif"), 11);
+    const QFont title = DeclaredFont(QStringLiteral("Arial"), 24, true);
+
+    Panel1 = new TPanel(this, TPanel::LoweredOuterRaisedInner);
+    Panel1->setGeometry(4, 4, 381, 241);
+    Panel1->setFont(panelFont);
+
+    // In drawing order: later ones lie over earlier ones.
+    Label5 = label(Panel1, QStringLiteral("Volumo"), {130, 70}, title, Qt::white);
+    Label5->setAutoFillBackground(true);
+    QPalette silver = Label5->palette();
+    silver.setColor(QPalette::Window, QColor(192, 192, 192));
+    Label5->setPalette(silver);
+    Copyright = label(Panel1, QStringLiteral("Copyright © 2008-2026 das Volumo-Team"), {128, 164},
+                      panelFont);
+    LabelVersion = label(Panel1, QStringLiteral("LabelVersion"), {128, 129}, panelFont);
+    Comments = label(Panel1, QStringLiteral("Laufwerks-Statistik"), {128, 111}, panelFont);
+    Comments->setWordWrap(true);
+    ProductName = label(Panel1, QStringLiteral("Volumo"), {128, 68}, title, Qt::blue);
+    Image1 = new QLabel(Panel1);
+    Image1->setGeometry(11, 13, 111, 95);
+    Image1->setScaledContents(true);
+    Image1->setPixmap(QPixmap(QStringLiteral(":/icons/illustration.png")));
+    Label1 = label(Panel1, QStringLiteral("FREEWARE"), {128, 146}, panelFont);
+    Label2 = link(Panel1, QStringLiteral("info@volumo.example"), {174, 192});
+    Label3 = link(Panel1, QStringLiteral("https://volumo.example/"), {174, 212});
+    Label6 = label(Panel1, QStringLiteral("e-Mail:"), {128, 192}, panelFont);
+    Label7 = label(Panel1, QStringLiteral("Internet:"), {128, 212}, panelFont);
+    Image2 = new QLabel(Panel1);
+    Image2->setGeometry(128, 12, 246, 34);
+    Image2->setPixmap(QPixmap(QStringLiteral(":/icons/logo.png")));
+    Label4 = new QLabel(QStringLiteral("Label4"), Panel1);
+    Label4->setGeometry(128, 47, 245, 13);
+    Label4->setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 12));
+    Label4->setAlignment(Qt::AlignCenter);
+    Label4->setAutoFillBackground(true);
+    QPalette ticker = Label4->palette();
+    ticker.setColor(QPalette::Window, QColor(0, 0, 128));       // navy
+    ticker.setColor(QPalette::WindowText, QColor(0, 255, 255)); // aqua
+    Label4->setPalette(ticker);
+
+    new ClickFilter(Label2, [this] { Label2Click(Label2); });
+    new ClickFilter(Label3, [this] { Label3Click(Label3); });
+
+    OKButton = new TBitBtn(this);
+    OKButton->SetKind(TBitBtn::bkOK);
+    OKButton->setGeometry(307, 254, 77, 26);
+    OKButton->setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 12));
+    OKButton->setStatusTip(QStringLiteral("Schließen"));
+    OKButton->setToolTip(QStringLiteral("Schließen"));
+    SetShowHint(OKButton, true);
+    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(OKButton); });
+
+    Timer1 = new TTimer(100, this);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
+    connect(this, &QDialog::finished, this, [this] { FormClose(this); });
+
+    Screen->RegisterForm(this, [this] { FormActivate(this); });
+    FormCreate(this);
+}
+
+TFormInfo::~TFormInfo() = default;
+
+void TFormInfo::FormCreate(QObject *)
+{
+    LabelVersion->setText(QStringLiteral("2.5.1"));
+    LabelVersion->adjustSize();
+}
+
+void TFormInfo::FormActivate(QObject *)
+{
+    Timer1->SetEnabled(true);
+}
+
+void TFormInfo::FormClose(QObject *)
+{
+    Timer1->SetEnabled(false);
+}
+
+void TFormInfo::OKButtonClick(QObject *)
+{
+    done(QDialog::Accepted);
+}
+
+void TFormInfo::Timer1Timer(QObject *)
+{
+    const auto length = static_cast<int32_t>(TickerText.size());
+    if (TickerPos == length)
+        TickerPos = 1;
+    const int32_t start = std::max<int32_t>(TickerPos, 1);
+    Label4->setText(TickerText.mid(start - 1, 40));
+    ++TickerPos;
+}
+
+void TFormInfo::openLink(const QString &link, const QString &failure)
+{
+    bool opened = false;
+    try {
+        opened = Opener && Opener->Open(link);
+    } catch (const std::exception &) {
+        opened = false;
+    }
+    if (!opened) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Fehler"), failure, QMessageBox::Ok,
+                        this);
+        box.exec();
+    }
+}
+
+void TFormInfo::Label2Click(QObject *)
+{
+    openLink(QStringLiteral("MAILTO:") + Label2->text(),
+             QStringLiteral("Fehler beim Starten der E-Mail-Anwendung."));
+}
+
+void TFormInfo::Label3Click(QObject *)
+{
+    openLink(Label3->text(), QStringLiteral("Fehler beim Starten des Internet-Browsers."));
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "mdi_frame.h"
+
+#include <QWidget>
+
+class QFrame;
+class QLabel;
+class TChartSeries;
+class TDBChart;
+class TMainMenu;
+
+// A drive window: a chart of occupied against free space above a panel of figures. Its menu
+// hands every command to the main window.
+class TMDIChild : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TMDIChild(QWidget *parent = nullptr);
+
+    static constexpr QSize DesignClientSize{301, 313};
+
+    TCloseAction FormClose(QObject *Sender);
+    void FormResize(QObject *Sender);
+
+    void Ende1Click(QObject *Sender);
+    void AktionNeuClick(QObject *Sender);
+    void AktionGesamtClick(QObject *Sender);
+    void Anordnung1Click(QObject *Sender);
+    void WindowCascadeItemClick(QObject *Sender);
+    void WindowTileItemClick(QObject *Sender);
+    void WindowArrangeItemClick(QObject *Sender);
+    void WindowMinimizeItemClick(QObject *Sender);
+    void HelpAboutItemClick(QObject *Sender);
+
+    TDBChart *DBChart1 = nullptr;
+    TChartSeries *Series1 = nullptr;
+    QWidget *Panel1 = nullptr;
+    QFrame *Shape1 = nullptr;
+    QFrame *Shape2 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label6 = nullptr;
+    QLabel *LabelMBFrei = nullptr;
+    QLabel *LabelProzentFrei = nullptr;
+    QLabel *LabelMBBelegt = nullptr;
+    QLabel *LabelProzentBelegt = nullptr;
+    QLabel *LabelMBGesamt = nullptr;
+    QLabel *LabelProzentGesamt = nullptr;
+    QFrame *Bevel1 = nullptr;
+    TMainMenu *MainMenu1 = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void createMenu();
+};

@@ -1,0 +1,167 @@
+#include "Gesview.h"
+
+#include "application.h"
+#include "buttons.h"
+#include "chart.h"
+#include "drive_stats.h"
+#include "fonts.h"
+#include "number_format.h"
+#include "panel.h"
+#include "screen.h"
+#include "uGlobal.h"
+
+#include <QLabel>
+
+TGESAMT *GESAMT = nullptr;
+
+namespace {
+
+const QColor clBlue(0, 0, 255);
+const QColor clFuchsia(255, 0, 255);
+constexpr int panelWidth = 401;
+
+QLabel *label(QWidget *parent, const QString &text, const QColor &colour, bool bold = false)
+{
+    auto *result = new QLabel(text, parent);
+    result->setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 11, bold));
+    QPalette colours = result->palette();
+    colours.setColor(QPalette::WindowText, colour);
+    result->setPalette(colours);
+    result->setTextFormat(Qt::PlainText);
+    return result;
+}
+
+QFrame *square(QWidget *parent, int left, int top, const QColor &colour)
+{
+    auto *shape = new QFrame(parent);
+    shape->setGeometry(left, top, 10, 10);
+    shape->setAutoFillBackground(true);
+    QPalette colours = shape->palette();
+    colours.setColor(QPalette::Window, colour);
+    shape->setPalette(colours);
+    return shape;
+}
+
+QString sumText(int64_t gigabytes)
+{
+    return QString::fromStdString(FormatSumGB(gigabytes)) + QStringLiteral(" GB");
+}
+
+QString shareText(int64_t part, int64_t total)
+{
+    // With nothing to share out (no drive reaches one GiB) both shares read 0.00 %, never a
+    // quotient of zero by zero.
+    const double share = total > 0 ? PercentOf(part, total) : 0.0;
+    return QString::fromStdString(FormatPercentFixed(share)) + QStringLiteral(" %");
+}
+
+} // namespace
+
+TGESAMT::TGESAMT(QWidget *parent)
+    : TDialogForm(QStringLiteral("Gesamtübersicht"), QSize(403, 363), false, parent)
+{
+    OKButton = new TBitBtn(this);
+    OKButton->SetKind(TBitBtn::bkOK);
+    OKButton->setGeometry(319, 328, 77, 26);
+    OKButton->setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 11));
+    OKButton->setStatusTip(QStringLiteral("Schließen"));
+    SetShowHint(OKButton, true);
+    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(OKButton); });
+
+    Panel1 = new TPanel(this, TPanel::LoweredOuterRaisedInner);
+    Panel1->setGeometry(0, 224, panelWidth, 97);
+    Bevel1 = BevelLine(Panel1, 10, 70, 359);
+    Label1 = label(Panel1, QStringLiteral("Laufwerke:"), Qt::black);
+    Label1->move(10, 14);
+    Label1->adjustSize();
+    // A list too long for the panel is cut at the panel's edge.
+    LabelDriveList = label(Panel1, QString(), Qt::black);
+    LabelDriveList->setGeometry(69, 14, panelWidth - 69 - 2, 13);
+    Bevel2 = BevelLine(Panel1, 10, 33, 359);
+
+    Gesa = label(Panel1, QStringLiteral("Freier Speicher gesamt"), clFuchsia);
+    Gesa->move(35, 52);
+    Gesa->adjustSize();
+    Label4 = label(Panel1, QStringLiteral("Belegter Speicher gesamt"), clBlue);
+    Label4->move(35, 38);
+    Label4->adjustSize();
+    Label6 = label(Panel1, QStringLiteral("Speicherkapazität gesamt"), Qt::black, true);
+    Label6->move(35, 77);
+    Label6->adjustSize();
+
+    // The GB figures end at x = 266 of the panel, the percentages at x = 328.
+    const struct
+    {
+        QLabel *&label;
+        const QColor &colour;
+        bool bold;
+        int right;
+        int top;
+    } figures[] = {
+        {Label3, clFuchsia, false, 266, 51}, {Label5, clBlue, false, 266, 38},
+        {Label7, Qt::black, true, 266, 77},  {Label8, clFuchsia, false, 328, 52},
+        {Label9, clBlue, false, 328, 38},    {Label10, Qt::black, true, 328, 77},
+    };
+    for (const auto &figure : figures) {
+        figure.label = label(Panel1, QStringLiteral("0"), figure.colour, figure.bold);
+        figure.label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        Panel1->AnchorRight(figure.label, panelWidth - figure.right, figure.top);
+    }
+    Label10->setText(QStringLiteral("100.00 %"));
+
+    DBChart1 = new TDBChart(this);
+    DBChart1->setGeometry(4, 4, 397, 217);
+    DBChart1->SetCaption(QStringLiteral("Gesamtübersicht alle Laufwerke"));
+    TView3DOptions view;
+    view.Zoom = 109;
+    DBChart1->SetView3DOptions(view);
+    DBChart1->SetLegendVisible(true);
+    Series1 = new TPieSeries(DBChart1);
+    Series1->setObjectName(QStringLiteral("Series1"));
+    Series1->MarksArrowHead = true;
+
+    Shape2 = square(Panel1, 10, 39, clBlue);
+    Shape1 = square(Panel1, 10, 55, clFuchsia);
+
+    Screen->RegisterForm(this, [this] { FormActivate(this); });
+}
+
+void TGESAMT::OKButtonClick(QObject *)
+{
+    done(QDialog::Accepted);
+}
+
+void TGESAMT::FormActivate(QObject *)
+{
+    QString driveList;
+    int64_t total = 0;
+    int64_t free = 0;
+    int64_t used = 0;
+    // Every drive on its own: a failure drops that drive's remaining steps and nothing else.
+    for (DriveNumber number = 3; number <= 26; ++number) {
+        try {
+            const char16_t letter = DriveLetter(number);
+            if (!DriveExists(letter))
+                continue;
+            driveList += QChar(letter) + QStringLiteral(":  ");
+            LabelDriveList->setText(driveList);
+            const DriveStats stats = ReadDriveStats(number);
+            total += stats.TotalGB;
+            free += stats.FreeGB;
+            used += stats.UsedGB;
+        } catch (...) {
+        }
+    }
+    // With no usable drive at all the list is empty, not what an earlier showing found.
+    LabelDriveList->setText(driveList);
+
+    Label3->setText(sumText(free));
+    Label8->setText(shareText(free, total));
+    Label5->setText(sumText(used));
+    Label9->setText(shareText(used, total));
+    Label7->setText(sumText(total));
+    Label10->setText(QStringLiteral("100.00 %"));
+    Series1->Clear();
+    Series1->Add(static_cast<double>(used), QStringLiteral("GB belegt"), clBlue);
+    Series1->Add(static_cast<double>(free), QStringLiteral("GB frei"), clFuchsia);
+}

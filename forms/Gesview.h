@@ -1,0 +1,45 @@
+#pragma once
+
+#include "dialog_form.h"
+
+class QFrame;
+class QLabel;
+class TBitBtn;
+class TChartSeries;
+class TDBChart;
+class TPanel;
+
+// The total overview: every usable drive from C: to Z: summed into one pie and one table of
+// figures, probed afresh each time the dialog is shown.
+class TGESAMT : public TDialogForm
+{
+    Q_OBJECT
+
+public:
+    explicit TGESAMT(QWidget *parent = nullptr);
+
+    void OKButtonClick(QObject *Sender);
+    void FormActivate(QObject *Sender);
+
+    TBitBtn *OKButton = nullptr;
+    TPanel *Panel1 = nullptr;
+    QFrame *Bevel1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *LabelDriveList = nullptr;
+    QFrame *Bevel2 = nullptr;
+    QLabel *Gesa = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label5 = nullptr;
+    QLabel *Label6 = nullptr;
+    QLabel *Label7 = nullptr;
+    QLabel *Label8 = nullptr;
+    QLabel *Label9 = nullptr;
+    QLabel *Label10 = nullptr;
+    TDBChart *DBChart1 = nullptr;
+    TChartSeries *Series1 = nullptr;
+    QFrame *Shape2 = nullptr;
+    QFrame *Shape1 = nullptr;
+};
+
+extern TGESAMT *GESAMT;

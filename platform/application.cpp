@@ -1,0 +1,139 @@
+#include "application.h"
+
+#include <QAction>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+
+#include <exception>
+
+TApplication *Application = nullptr;
+
+// The pictures live in a static library, whose resources are not registered on their own.
+static void registerPictures()
+{
+    Q_INIT_RESOURCE(volumo);
+}
+
+namespace {
+
+const char *const showHintProperty = "volumoShowHint";
+
+} // namespace
+
+QString HintOf(const QWidget *widget)
+{
+    for (; widget; widget = widget->parentWidget()) {
+        if (!widget->statusTip().isEmpty())
+            return widget->statusTip();
+        if (widget->isWindow())
+            break;
+    }
+    return {};
+}
+
+void SetShowHint(QWidget *widget, bool show)
+{
+    widget->setProperty(showHintProperty, show);
+    widget->setToolTip(show ? widget->statusTip() : QString());
+}
+
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    Application = this;
+    registerPictures();
+    installEventFilter(this);
+}
+
+TApplication::~TApplication()
+{
+    Application = nullptr;
+}
+
+void TApplication::ShowException(const QString &message)
+{
+    QMessageBox box(QMessageBox::Critical, title, message, QMessageBox::Ok, activeWindow());
+    box.exec();
+}
+
+bool TApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &error) {
+        ShowException(QString::fromUtf8(error.what()));
+    } catch (...) {
+        ShowException(QStringLiteral("Unbekannter Fehler."));
+    }
+    return false;
+}
+
+void TApplication::setHint(const QString &text)
+{
+    if (text == hint)
+        return;
+    hint = text;
+    if (OnHint)
+        OnHint(this);
+}
+
+void TApplication::ShowMenuHint(QAction *action)
+{
+    setHint(action ? action->statusTip() : QString());
+}
+
+void TApplication::hintFromMenu(QWidget *menu, QPoint position)
+{
+    QAction *action = nullptr;
+    if (auto *bar = qobject_cast<QMenuBar *>(menu))
+        action = bar->actionAt(position);
+    else if (auto *popup = qobject_cast<QMenu *>(menu))
+        action = popup->actionAt(position);
+    setHint(action ? action->statusTip() : QString());
+}
+
+void TApplication::hintFromWidget(QWidget *widget)
+{
+    hovered = widget;
+    setHint(HintOf(widget));
+}
+
+bool TApplication::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget)
+        return QApplication::eventFilter(watched, event);
+
+    switch (event->type()) {
+    case QEvent::ToolTip:
+        if (!widget->property(showHintProperty).toBool())
+            return true;
+        break;
+    case QEvent::Enter:
+    case QEvent::MouseMove:
+        if (qobject_cast<QMenu *>(widget) || qobject_cast<QMenuBar *>(widget)) {
+            const QPoint position = event->type() == QEvent::MouseMove
+                                        ? static_cast<QMouseEvent *>(event)->position().toPoint()
+                                        : widget->mapFromGlobal(QCursor::pos());
+            hintFromMenu(widget, position);
+        } else if (event->type() == QEvent::Enter) {
+            hintFromWidget(widget);
+        }
+        break;
+    case QEvent::Leave:
+        // Back to what is under the mouse now: a parent with a hint, or nothing.
+        if (widget == hovered || qobject_cast<QMenuBar *>(widget))
+            hintFromWidget(widget->parentWidget() && !widget->isWindow() ? widget->parentWidget()
+                                                                         : nullptr);
+        break;
+    case QEvent::Hide:
+        if (qobject_cast<QMenu *>(widget))
+            hintFromWidget(QApplication::widgetAt(QCursor::pos()));
+        break;
+    default:
+        break;
+    }
+    return QApplication::eventFilter(watched, event);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QApplication>
+
+class QAction;
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+// The program's application object: the title every error box carries, the hint of whatever is
+// under the mouse or highlighted in a menu, and an error box for an exception that leaves an
+// event handler, after which the program goes on.
+class TApplication : public QApplication
+{
+    Q_OBJECT
+
+public:
+    TApplication(int &argc, char **argv);
+    ~TApplication() override;
+
+    QString Title() const { return title; }
+    void SetTitle(const QString &text) { title = text; }
+
+    // The hint in force; OnHint runs at every change.
+    QString Hint() const { return hint; }
+    std::function<void(QObject *Sender)> OnHint;
+
+    // The hint of a highlighted menu entry, also when it was reached with the keyboard.
+    void ShowMenuHint(QAction *action);
+
+    // The modal error box: error icon, the application's title, one "OK" button.
+    void ShowException(const QString &message);
+
+    bool notify(QObject *receiver, QEvent *event) override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setHint(const QString &text);
+    void hintFromMenu(QWidget *menu, QPoint position);
+    void hintFromWidget(QWidget *widget);
+
+    QString title;
+    QString hint;
+    QPointer<QWidget> hovered;
+};
+
+// The one application object; it exists from the start of main to its end.
+extern TApplication *Application;
+
+// Where the hint of a widget comes from: its own, or the nearest ancestor's that has one.
+QString HintOf(const QWidget *widget);
+
+// Tooltips show only on widgets that ask for them; Qt's tool buttons would otherwise show
+// their text.
+void SetShowHint(QWidget *widget, bool show);

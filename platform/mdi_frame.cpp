@@ -1,0 +1,198 @@
+#include "mdi_frame.h"
+
+#include "main_menu.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStyle>
+
+#include <algorithm>
+
+MdiFrame::MdiFrame(QMdiArea *area, QMenuBar *bar, TMainMenu *frameMenu, QObject *parent)
+    : QObject(parent), area(area), bar(bar), frameMenu(frameMenu)
+{
+    connect(area, &QMdiArea::subWindowActivated, this, &MdiFrame::toFront);
+    showMenu();
+}
+
+MdiFrame::Child *MdiFrame::find(const QWidget *child)
+{
+    const auto it = std::find_if(children.begin(), children.end(), [child](const Child &entry) {
+        return entry.form == child || entry.frame == child;
+    });
+    return it == children.end() ? nullptr : &*it;
+}
+
+const MdiFrame::Child *MdiFrame::find(const QWidget *child) const
+{
+    return const_cast<MdiFrame *>(this)->find(child);
+}
+
+QWidget *MdiFrame::MDIChildren(int index) const
+{
+    return children.at(static_cast<size_t>(index)).form;
+}
+
+QMdiSubWindow *MdiFrame::SubWindowOf(QWidget *child) const
+{
+    const Child *entry = find(child);
+    return entry ? entry->frame : nullptr;
+}
+
+void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
+                        std::function<TCloseAction()> onClose)
+{
+    auto *frame = new QMdiSubWindow;
+    frame->setWidget(form);
+    frame->setWindowIcon(QApplication::windowIcon());
+    frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    frame->installEventFilter(this);
+    children.insert(children.begin(), {frame, form, menu, std::move(onClose), false, {}});
+    connect(frame, &QObject::destroyed, this, &MdiFrame::removeChild);
+    connect(frame, &QMdiSubWindow::windowStateChanged, this,
+            [this, frame](Qt::WindowStates before, Qt::WindowStates now) {
+                Child *entry = find(frame);
+                if (entry && (before & Qt::WindowMinimized) && !(now & Qt::WindowMinimized) &&
+                    entry->restoredBounds.isValid() && !(now & Qt::WindowMaximized)) {
+                    frame->setGeometry(entry->restoredBounds);
+                    entry->restoredBounds = QRect();
+                }
+            });
+
+    area->addSubWindow(frame);
+    frame->resize(frame->size() - frame->widget()->size() + clientSize);
+    frame->show();
+    area->setActiveSubWindow(frame);
+    form->setFocus(Qt::OtherFocusReason);
+    toFront(frame);
+    emit ChildrenChanged();
+}
+
+void MdiFrame::toFront(QMdiSubWindow *frame)
+{
+    const auto it = std::find_if(children.begin(), children.end(),
+                                 [frame](const Child &entry) { return entry.frame == frame; });
+    if (it == children.end())
+        return;
+    std::rotate(children.begin(), it, it + 1);
+    showMenu();
+}
+
+void MdiFrame::removeChild(QObject *frame)
+{
+    children.erase(std::remove_if(children.begin(), children.end(),
+                                  [frame](const Child &entry) { return entry.frame == frame; }),
+                   children.end());
+    showMenu();
+    emit ChildrenChanged();
+}
+
+void MdiFrame::showMenu()
+{
+    TMainMenu *menu = children.empty() ? frameMenu : children.front().menu;
+    if (menu == shownMenu)
+        return;
+    shownMenu = menu;
+    bar->clear();
+    if (menu) {
+        for (QMenu *item : menu->Items())
+            bar->addMenu(item);
+    }
+}
+
+void MdiFrame::Close(QWidget *child)
+{
+    Child *entry = find(child);
+    if (!entry || entry->closing)
+        return;
+    const TCloseAction action = entry->onClose ? entry->onClose() : caMinimize;
+    switch (action) {
+    case caFree:
+        // Destroyed once control is back in the event loop; visible and listed until then.
+        entry->closing = true;
+        entry->frame->deleteLater();
+        break;
+    case caHide:
+        entry->frame->hide();
+        break;
+    case caMinimize:
+        entry->frame->showMinimized();
+        break;
+    case caNone:
+        break;
+    }
+}
+
+QRect MdiFrame::Bounds(QWidget *child) const
+{
+    const Child *entry = find(child);
+    if (!entry)
+        return {};
+    if (entry->frame->isMinimized() && entry->restoredBounds.isValid())
+        return entry->restoredBounds;
+    return entry->frame->geometry();
+}
+
+void MdiFrame::SetBounds(QWidget *child, const QRect &bounds)
+{
+    Child *entry = find(child);
+    if (!entry)
+        return;
+    if (entry->frame->isMinimized())
+        entry->restoredBounds = bounds;
+    else
+        entry->frame->setGeometry(bounds);
+}
+
+bool MdiFrame::IsMinimized(QWidget *child) const
+{
+    const Child *entry = find(child);
+    return entry && entry->frame->isMinimized();
+}
+
+void MdiFrame::Minimize(QWidget *child)
+{
+    if (Child *entry = find(child)) {
+        if (!entry->frame->isMinimized())
+            entry->restoredBounds = entry->frame->geometry();
+        entry->frame->showMinimized();
+    }
+}
+
+void MdiFrame::Cascade()
+{
+    area->cascadeSubWindows();
+}
+
+void MdiFrame::ArrangeIcons()
+{
+    int left = 0;
+    const int bottom = area->viewport()->height();
+    // Oldest first, as icons pile up left to right.
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        if (!it->frame->isMinimized())
+            continue;
+        const QSize size = it->frame->size();
+        if (left > 0 && left + size.width() > area->viewport()->width())
+            left = 0;
+        it->frame->move(left, bottom - size.height());
+        left += size.width();
+    }
+}
+
+bool MdiFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    // The close box and the system menu close a child through its close handler too.
+    if (event->type() == QEvent::Close) {
+        if (auto *frame = qobject_cast<QMdiSubWindow *>(watched); frame && find(frame)) {
+            event->ignore();
+            Close(frame);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

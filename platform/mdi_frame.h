@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+
+#include <functional>
+#include <vector>
+
+class QMdiArea;
+class QMdiSubWindow;
+class QMenuBar;
+class QWidget;
+class TMainMenu;
+
+// What a form's close handler decides.
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+
+// The child forms of a frame: opened in its client area, listed most recently focused first,
+// closed by their close handler's action (a freed child is destroyed once control is back in
+// the event loop and stays visible and listed until then), and the menu bar showing the menu of
+// the child in front, or the frame's own when there is none.
+class MdiFrame : public QObject
+{
+    Q_OBJECT
+
+public:
+    MdiFrame(QMdiArea *area, QMenuBar *bar, TMainMenu *frameMenu, QObject *parent = nullptr);
+
+    // Opens `form` as a child with the given client size; it becomes the active child, takes
+    // the focus and goes to the front of the list.
+    void AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
+                  std::function<TCloseAction()> onClose);
+
+    int MDIChildCount() const { return static_cast<int>(children.size()); }
+    QWidget *MDIChildren(int index) const;
+
+    void Close(QWidget *child);
+
+    // Bounds of the frame around a child, relative to the client area. Set on a minimized
+    // child they become its restored bounds.
+    QRect Bounds(QWidget *child) const;
+    void SetBounds(QWidget *child, const QRect &bounds);
+    bool IsMinimized(QWidget *child) const;
+    void Minimize(QWidget *child);
+
+    void Cascade();
+    // Lines the minimized children up along the bottom of the client area.
+    void ArrangeIcons();
+
+    QMdiSubWindow *SubWindowOf(QWidget *child) const;
+    QMdiArea *Area() const { return area; }
+
+signals:
+    void ChildrenChanged();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Child
+    {
+        QMdiSubWindow *frame = nullptr;
+        QWidget *form = nullptr;
+        TMainMenu *menu = nullptr;
+        std::function<TCloseAction()> onClose;
+        bool closing = false;
+        QRect restoredBounds; // valid while minimized with bounds set
+    };
+    Child *find(const QWidget *child);
+    const Child *find(const QWidget *child) const;
+    void toFront(QMdiSubWindow *frame);
+    void removeChild(QObject *frame);
+    void showMenu();
+
+    QMdiArea *area;
+    QMenuBar *bar;
+    TMainMenu *frameMenu;
+    TMainMenu *shownMenu = nullptr;
+    std::vector<Child> children;
+};

@@ -1,0 +1,68 @@
+#include "panel.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QPainter>
+
+TPanel::TPanel(QWidget *parent, Bevels bevels) : QFrame(parent), bevels(bevels) {}
+
+void TPanel::AnchorRight(QLabel *label, int gapToRight, int top, int fixedWidth)
+{
+    anchored.push_back({label, gapToRight, top, fixedWidth});
+    place(anchored.back());
+}
+
+void TPanel::place(const Anchored &entry) const
+{
+    const int width = entry.fixedWidth > 0 ? entry.fixedWidth : entry.label->sizeHint().width();
+    const int height = entry.label->sizeHint().height();
+    entry.label->setGeometry(this->width() - entry.gapToRight - width, entry.top, width, height);
+}
+
+bool TPanel::event(QEvent *event)
+{
+    // A child label whose text changed asks for a new size (LayoutRequest); a resize moves the
+    // anchored ones along with the right edge.
+    switch (event->type()) {
+    case QEvent::LayoutRequest:
+    case QEvent::Resize:
+    case QEvent::Show:
+        for (const Anchored &entry : anchored)
+            place(entry);
+        break;
+    default:
+        break;
+    }
+    return QFrame::event(event);
+}
+
+void TPanel::paintEvent(QPaintEvent *event)
+{
+    QFrame::paintEvent(event);
+    if (bevels == NoBevels)
+        return;
+    QPainter painter(this);
+    const QPalette colours = palette();
+    const QRect outer = rect().adjusted(0, 0, -1, -1);
+    const QRect inner = outer.adjusted(1, 1, -1, -1);
+    // lowered outer: dark top-left, light bottom-right; raised inner: the other way round
+    painter.setPen(colours.color(QPalette::Dark));
+    painter.drawLine(outer.topLeft(), outer.topRight());
+    painter.drawLine(outer.topLeft(), outer.bottomLeft());
+    painter.drawLine(inner.bottomLeft(), inner.bottomRight());
+    painter.drawLine(inner.topRight(), inner.bottomRight());
+    painter.setPen(colours.color(QPalette::Light));
+    painter.drawLine(outer.bottomLeft(), outer.bottomRight());
+    painter.drawLine(outer.topRight(), outer.bottomRight());
+    painter.drawLine(inner.topLeft(), inner.topRight());
+    painter.drawLine(inner.topLeft(), inner.bottomLeft());
+}
+
+QFrame *BevelLine(QWidget *parent, int left, int top, int width)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(left, top, width, 2);
+    return line;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QFrame>
+
+#include <vector>
+
+class QLabel;
+
+// A panel with optional bevels (outer lowered, inner raised) whose right-anchored labels keep
+// their distance to its right edge. A label sized to its text keeps its right edge when its text
+// changes, so figures form right-aligned columns.
+class TPanel : public QFrame
+{
+    Q_OBJECT
+
+public:
+    enum Bevels { NoBevels, LoweredOuterRaisedInner };
+
+    explicit TPanel(QWidget *parent = nullptr, Bevels bevels = NoBevels);
+
+    // `gapToRight`: from the panel's right edge to the label's; `fixedWidth` 0 sizes the label
+    // to its text.
+    void AnchorRight(QLabel *label, int gapToRight, int top, int fixedWidth = 0);
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    struct Anchored
+    {
+        QLabel *label;
+        int gapToRight;
+        int top;
+        int fixedWidth;
+    };
+    void place(const Anchored &entry) const;
+
+    Bevels bevels;
+    std::vector<Anchored> anchored;
+};
+
+// A horizontal bevel line: dark over light, as a raised bevel's top edge shows.
+QFrame *BevelLine(QWidget *parent, int left, int top, int width);

@@ -1,0 +1,120 @@
+#include "screen.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFocusEvent>
+#include <QMdiSubWindow>
+
+#include <algorithm>
+
+TScreen *Screen = nullptr;
+
+TScreen::TScreen(QObject *parent) : QObject(parent)
+{
+    Screen = this;
+    qApp->installEventFilter(this);
+}
+
+TScreen::~TScreen()
+{
+    if (Screen == this)
+        Screen = nullptr;
+}
+
+void TScreen::RegisterForm(QWidget *form, std::function<void()> onActivate,
+                           std::function<QWidget *()> activeChild)
+{
+    forms.push_back({form, std::move(onActivate), std::move(activeChild)});
+    connect(form, &QObject::destroyed, this, &TScreen::forget);
+}
+
+void TScreen::RegisterPassive(QWidget *widget)
+{
+    passive.emplace_back(widget);
+}
+
+const TScreen::Form *TScreen::find(const QWidget *widget) const
+{
+    const auto it = std::find_if(forms.begin(), forms.end(),
+                                 [widget](const Form &form) { return form.widget == widget; });
+    return it == forms.end() ? nullptr : &*it;
+}
+
+QWidget *TScreen::FormOf(QWidget *widget) const
+{
+    for (; widget; widget = widget->parentWidget()) {
+        if (find(widget))
+            return widget;
+        // A child form sits inside the sub-window that frames it.
+        if (auto *frame = qobject_cast<QMdiSubWindow *>(widget); frame && find(frame->widget()))
+            return frame->widget();
+        if (widget->isWindow())
+            return nullptr;
+    }
+    return nullptr;
+}
+
+void TScreen::setActive(QWidget *form)
+{
+    if (form == active)
+        return;
+    active = form;
+    if (OnActiveFormChange)
+        OnActiveFormChange(this);
+}
+
+void TScreen::activate(QWidget *form)
+{
+    if (!form || form == active)
+        return;
+    setActive(form);
+    if (const Form *entry = find(form); entry && entry->onActivate)
+        entry->onActivate();
+}
+
+void TScreen::forget(QObject *object)
+{
+    forms.erase(std::remove_if(forms.begin(), forms.end(),
+                               [object](const Form &form) { return form.widget == object; }),
+                forms.end());
+    if (active == object) {
+        active = nullptr;
+        if (OnActiveFormChange)
+            OnActiveFormChange(this);
+    }
+}
+
+int TScreen::ShowModal(QDialog *dialog)
+{
+    const QPointer<QWidget> previous = active;
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->show();
+    activate(dialog);
+    const int result = dialog->exec();
+    // The focus goes back to the form that held it; that is no activation.
+    setActive(previous);
+    return result;
+}
+
+bool TScreen::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        auto *widget = qobject_cast<QWidget *>(watched);
+        const bool landsNowhere =
+            !widget || reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason ||
+            std::find(passive.begin(), passive.end(), widget) != passive.end();
+        if (!landsNowhere)
+            activate(FormOf(widget));
+    } else if (event->type() == QEvent::WindowActivate && !active) {
+        // A window taking the focus with no form active (at start-up, or back from another
+        // program after the last child form is gone) activates its form, or the child it hands
+        // the focus to.
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (const Form *form = widget && widget->isWindow() ? find(widget) : nullptr) {
+            QWidget *child = form->activeChild ? form->activeChild() : nullptr;
+            activate(child ? child : form->widget);
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
