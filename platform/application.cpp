@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QTimer>
 
 #include <exception>
 
@@ -45,6 +46,9 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
     Application = this;
     registerPictures();
     installEventFilter(this);
+    leaving.setSingleShot(true);
+    leaving.setInterval(50);
+    connect(&leaving, &QTimer::timeout, this, [this] { hintFromWidget(leftFor); });
 }
 
 TApplication::~TApplication()
@@ -119,14 +123,17 @@ bool TApplication::eventFilter(QObject *watched, QEvent *event)
                                         : widget->mapFromGlobal(QCursor::pos());
             hintFromMenu(widget, position);
         } else if (event->type() == QEvent::Enter) {
+            leaving.stop();
             hintFromWidget(widget);
         }
         break;
     case QEvent::Leave:
-        // Back to what is under the mouse now: a parent with a hint, or nothing.
-        if (widget == hovered || qobject_cast<QMenuBar *>(widget))
-            hintFromWidget(widget->parentWidget() && !widget->isWindow() ? widget->parentWidget()
-                                                                         : nullptr);
+        // Back to the parent, or to nothing outside the window; unless another control is
+        // entered right after, which is the usual case and must not flash an empty hint.
+        if (widget == hovered || qobject_cast<QMenuBar *>(widget)) {
+            leftFor = widget->isWindow() ? nullptr : widget->parentWidget();
+            leaving.start();
+        }
         break;
     case QEvent::Hide:
         if (qobject_cast<QMenu *>(widget))

@@ -5,6 +5,7 @@
 class QAction;
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -45,6 +46,8 @@ private:
     QString title;
     QString hint;
     QPointer<QWidget> hovered;
+    QPointer<QWidget> leftFor;
+    QTimer leaving;
 };
 
 // The one application object; it exists from the start of main to its end.

@@ -16,6 +16,17 @@ MdiFrame::MdiFrame(QMdiArea *area, QMenuBar *bar, TMainMenu *frameMenu, QObject 
     : QObject(parent), area(area), bar(bar), frameMenu(frameMenu)
 {
     connect(area, &QMdiArea::subWindowActivated, this, &MdiFrame::toFront);
+    // A child whose control takes the focus (a click into it) becomes the active child.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        for (QWidget *widget = now; widget; widget = widget->parentWidget()) {
+            if (auto *frame = qobject_cast<QMdiSubWindow *>(widget); frame && find(frame)) {
+                if (this->area->activeSubWindow() != frame)
+                    this->area->setActiveSubWindow(frame);
+                toFront(frame);
+                return;
+            }
+        }
+    });
     showMenu();
 }
 
@@ -46,6 +57,9 @@ QMdiSubWindow *MdiFrame::SubWindowOf(QWidget *child) const
 void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
                         std::function<TCloseAction()> onClose)
 {
+    // A click anywhere in a child focuses it, and so makes it the active child.
+    if (form->focusPolicy() == Qt::NoFocus)
+        form->setFocusPolicy(Qt::ClickFocus);
     auto *frame = new QMdiSubWindow;
     frame->setWidget(form);
     frame->setWindowIcon(QApplication::windowIcon());
@@ -64,8 +78,10 @@ void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
             });
 
     area->addSubWindow(frame);
-    frame->resize(frame->size() - frame->widget()->size() + clientSize);
     frame->show();
+    // The frame's margins hold its border and title bar; the form gets its client size.
+    const QMargins margins = frame->contentsMargins();
+    frame->resize(clientSize.grownBy(margins));
     area->setActiveSubWindow(frame);
     form->setFocus(Qt::OtherFocusReason);
     toFront(frame);

@@ -1,0 +1,133 @@
+#include "../gui_helpers.h"
+#include "application.h"
+
+#include <QHelpEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+void hover(QWidget *widget)
+{
+    QTest::mouseMove(widget, widget->rect().center());
+    QTest::qWait(10);
+}
+
+} // namespace
+
+TEST(Hints, ControlUnderTheMouseOrItsNearestAncestorWithOne)
+{
+    QWidget window;
+    window.resize(300, 200);
+    auto *layout = new QVBoxLayout(&window);
+    auto *withHint = new QPushButton(QStringLiteral("mit"));
+    withHint->setStatusTip(QStringLiteral("Knopfhinweis"));
+    auto *group = new QWidget;
+    group->setStatusTip(QStringLiteral("Gruppenhinweis"));
+    auto *groupLayout = new QVBoxLayout(group);
+    auto *inside = new QLabel(QStringLiteral("drinnen"));
+    groupLayout->addWidget(inside);
+    auto *without = new QLabel(QStringLiteral("ohne"));
+    layout->addWidget(withHint);
+    layout->addWidget(group);
+    layout->addWidget(without);
+
+    QStringList seen;
+    Application->OnHint = [&](QObject *) {
+        seen << Application->Hint();
+    };
+    ASSERT_TRUE(ShowActive(&window));
+
+    hover(withHint);
+    EXPECT_EQ(Application->Hint(), QStringLiteral("Knopfhinweis"));
+    hover(inside);
+    EXPECT_EQ(Application->Hint(), QStringLiteral("Gruppenhinweis"));
+    hover(without);
+    EXPECT_EQ(Application->Hint(), QString());
+    EXPECT_EQ(seen, (QStringList{"Knopfhinweis", "Gruppenhinweis", ""}));
+    Application->OnHint = nullptr;
+}
+
+TEST(Hints, HighlightedMenuEntriesTopLevelIncluded)
+{
+    QWidget window;
+    window.resize(300, 200);
+    auto *bar = new QMenuBar(&window);
+    bar->setNativeMenuBar(false);
+    QMenu *file = bar->addMenu(QStringLiteral("&Datei"));
+    file->menuAction()->setStatusTip(QStringLiteral("Dateioperationen"));
+    QAction *quit = file->addAction(QStringLiteral("&Beenden"));
+    quit->setStatusTip(QStringLiteral("Programm beenden"));
+    QObject::connect(file, &QMenu::hovered, Application, &TApplication::ShowMenuHint);
+    bar->resize(300, bar->sizeHint().height());
+    ASSERT_TRUE(ShowActive(&window));
+
+    QTest::mouseMove(bar, bar->actionGeometry(file->menuAction()).center());
+    QTest::qWait(10);
+    EXPECT_EQ(Application->Hint(), QStringLiteral("Dateioperationen"));
+
+    file->popup(window.mapToGlobal(QPoint(0, 30)));
+    ASSERT_TRUE(WaitFor([&] { return file->isVisible(); }));
+    file->setActiveAction(quit); // as the arrow keys highlight it
+    EXPECT_EQ(Application->Hint(), QStringLiteral("Programm beenden"));
+    file->hide();
+}
+
+TEST(Tooltips, OnlyWhereTheFormAsksForThem)
+{
+    QWidget window;
+    auto *plain = new QToolButton(&window);
+    plain->setText(QStringLiteral("Gesamtübersicht"));
+    plain->setGeometry(0, 0, 100, 30);
+    auto *asked = new QToolButton(&window);
+    asked->setText(QStringLiteral("Einstellungen"));
+    asked->setStatusTip(QStringLiteral("Programmeinstellungen"));
+    SetShowHint(asked, true);
+    asked->setGeometry(0, 40, 100, 30);
+    ASSERT_TRUE(ShowActive(&window));
+
+    const auto tooltipOver = [](QWidget *widget) {
+        QToolTip::hideText();
+        QHelpEvent help(QEvent::ToolTip, widget->rect().center(),
+                        widget->mapToGlobal(widget->rect().center()));
+        QApplication::sendEvent(widget, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tooltipOver(plain), QString());
+    EXPECT_EQ(tooltipOver(asked), QStringLiteral("Programmeinstellungen"));
+    QToolTip::hideText();
+}
+
+TEST(Exceptions, AnExceptionLeavingAHandlerShowsTheErrorBoxAndTheProgramGoesOn)
+{
+    QWidget window;
+    auto *button = new QPushButton(QStringLiteral("Los"), &window);
+    button->resize(100, 30);
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, button, [&] {
+        ++clicks;
+        throw std::runtime_error("Laufwerk kaputt");
+    });
+    ASSERT_TRUE(ShowActive(&window));
+
+    const auto seen = AnswerNextMessageBox();
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(seen->seen);
+    EXPECT_EQ(seen->title, QStringLiteral("Volumo"));
+    EXPECT_EQ(seen->text, QStringLiteral("Laufwerk kaputt"));
+    EXPECT_EQ(seen->icon, QMessageBox::Critical);
+    EXPECT_EQ(seen->buttons, 1);
+
+    const auto again = AnswerNextMessageBox();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(again->seen);
+    EXPECT_EQ(clicks, 2);
+}

@@ -1,0 +1,78 @@
+#include "../gui_helpers.h"
+#include "buttons.h"
+#include "dialog_form.h"
+
+#include <QLineEdit>
+#include <gtest/gtest.h>
+
+TEST(BitBtn, TakesTheFocusOnPressAndDropsAPressWhoseFocusMovedOn)
+{
+    QWidget window;
+    auto *button = new TBitBtn(&window);
+    button->setGeometry(0, 0, 90, 30);
+    auto *elsewhere = new QLineEdit(&window);
+    elsewhere->setGeometry(0, 40, 90, 20);
+    ASSERT_TRUE(ShowActive(&window));
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, button, [&] { ++clicks; });
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(button->hasFocus());
+
+    elsewhere->setFocus();
+    QTest::mousePress(button, Qt::LeftButton);
+    EXPECT_TRUE(button->hasFocus());
+    elsewhere->setFocus(); // as a refresh opening new windows would
+    QTest::mouseRelease(button, Qt::LeftButton);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_FALSE(button->isDown());
+}
+
+TEST(BitBtn, OkClosesItsDialogAfterTheClickHandlerAndEnterPressesIt)
+{
+    TDialogForm dialog(QStringLiteral("Test"), QSize(200, 100), false);
+    auto *ok = new TBitBtn(&dialog);
+    ok->SetKind(TBitBtn::bkOK);
+    auto *abort = new TBitBtn(&dialog);
+    abort->SetKind(TBitBtn::bkAbort);
+    EXPECT_EQ(ok->text(), QStringLiteral("OK"));
+    EXPECT_EQ(abort->text(), QStringLiteral("Abbrechen"));
+    EXPECT_FALSE(ok->icon().isNull());
+    EXPECT_FALSE(abort->icon().isNull());
+    EXPECT_TRUE(ok->isDefault());
+
+    bool visibleInHandler = false;
+    QObject::connect(ok, &QPushButton::clicked, ok, [&] { visibleInHandler = dialog.isVisible(); });
+    WhenShown(&dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Return); });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_TRUE(visibleInHandler);
+
+    WhenShown(&dialog, [&] { QTest::mouseClick(abort, Qt::LeftButton); });
+    EXPECT_EQ(dialog.exec(), mrAbort);
+}
+
+TEST(DialogForm, EscClosesNothingAndTheCloseBoxOnlyWhereDeclared)
+{
+    for (const bool closeBox : {false, true}) {
+        TDialogForm dialog(QStringLiteral("Test"), QSize(200, 100), closeBox);
+        auto *ok = new TBitBtn(&dialog);
+        ok->SetKind(TBitBtn::bkOK);
+        EXPECT_EQ(dialog.size(), QSize(200, 100));
+        EXPECT_EQ(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint), closeBox);
+
+        bool visibleAfterEsc = false;
+        bool visibleAfterClose = false;
+        WhenShown(&dialog, [&] {
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            visibleAfterEsc = dialog.isVisible();
+            dialog.close();
+            visibleAfterClose = dialog.isVisible();
+            if (visibleAfterClose)
+                ok->click();
+        });
+        dialog.exec();
+        EXPECT_TRUE(visibleAfterEsc) << "close box " << closeBox;
+        EXPECT_EQ(visibleAfterClose, !closeBox);
+    }
+}

@@ -1,0 +1,191 @@
+#include "../gui_helpers.h"
+#include "main_menu.h"
+#include "mdi_frame.h"
+
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Frame
+{
+    Frame()
+    {
+        window.setCentralWidget(area);
+        window.resize(800, 600);
+        ownMenu.AddMenu(QStringLiteral("&Rahmen"), QString());
+        mdi = std::make_unique<MdiFrame>(area, window.menuBar(), &ownMenu);
+    }
+
+    QWidget *addChild(const QString &name, TCloseAction action = caFree)
+    {
+        auto *child = new QWidget;
+        child->setWindowTitle(name);
+        auto *menu = new TMainMenu(child);
+        menu->AddMenu(QStringLiteral("&") + name, QString());
+        mdi->AddChild(child, menu, QSize(200, 100), [action] { return action; });
+        return child;
+    }
+
+    QStringList order() const
+    {
+        QStringList names;
+        for (int i = 0; i < mdi->MDIChildCount(); ++i)
+            names << mdi->MDIChildren(i)->windowTitle();
+        return names;
+    }
+
+    QStringList bar() const
+    {
+        QStringList titles;
+        for (QAction *action : window.menuBar()->actions())
+            titles << action->text();
+        return titles;
+    }
+
+    QMainWindow window;
+    QMdiArea *area = new QMdiArea;
+    TMainMenu ownMenu{&window};
+    std::unique_ptr<MdiFrame> mdi;
+};
+
+} // namespace
+
+TEST(MdiFrame, ChildrenMostRecentlyFocusedFirst)
+{
+    Frame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    frame.addChild(QStringLiteral("Z"));
+    frame.addChild(QStringLiteral("D"));
+    QWidget *c = frame.addChild(QStringLiteral("C"));
+    EXPECT_EQ(frame.order(), (QStringList{"C", "D", "Z"}));
+    EXPECT_EQ(c->size(), QSize(200, 100)) << "opens with its client size";
+
+    frame.area->setActiveSubWindow(frame.mdi->SubWindowOf(frame.mdi->MDIChildren(2)));
+    EXPECT_EQ(frame.order(), (QStringList{"Z", "C", "D"}));
+    QTest::mouseClick(frame.mdi->SubWindowOf(c)->widget(), Qt::LeftButton);
+    EXPECT_EQ(frame.order(), (QStringList{"C", "Z", "D"}));
+}
+
+TEST(MdiFrame, FreedChildStaysVisibleAndListedUntilBackInTheEventLoop)
+{
+    Frame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    QPointer<QWidget> a = frame.addChild(QStringLiteral("A"));
+    frame.addChild(QStringLiteral("B"));
+
+    frame.mdi->Close(a);
+    ASSERT_FALSE(a.isNull());
+    EXPECT_TRUE(a->isVisible());
+    EXPECT_EQ(frame.order(), (QStringList{"B", "A"}));
+    frame.mdi->Close(a); // closing twice is harmless
+
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(a.isNull());
+    EXPECT_EQ(frame.order(), (QStringList{"B"}));
+}
+
+TEST(MdiFrame, CloseFromTheChildsOwnMenuReturnsThroughItsHandler)
+{
+    Frame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    QPointer<QWidget> child = frame.addChild(QStringLiteral("A"));
+    auto *menu = child->findChild<TMainMenu *>();
+    QAction *close = menu->AddItem(menu->Items().front(), QStringLiteral("Schließen"), QString());
+    QString titleAfterClose;
+    QObject::connect(close, &QAction::triggered, child, [&] {
+        frame.mdi->Close(child);
+        titleAfterClose = child->windowTitle(); // still alive here
+    });
+    close->trigger();
+    EXPECT_EQ(titleAfterClose, QStringLiteral("A"));
+    ASSERT_TRUE(WaitFor([&] { return child.isNull(); }));
+}
+
+TEST(MdiFrame, OtherCloseActions)
+{
+    Frame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    QWidget *kept = frame.addChild(QStringLiteral("bleibt"), caNone);
+    QWidget *minimized = frame.addChild(QStringLiteral("klein"), caMinimize);
+    frame.mdi->Close(kept);
+    frame.mdi->Close(minimized);
+    QTest::qWait(20);
+    EXPECT_EQ(frame.mdi->MDIChildCount(), 2);
+    EXPECT_TRUE(frame.mdi->IsMinimized(minimized));
+    EXPECT_FALSE(frame.mdi->IsMinimized(kept));
+}
+
+TEST(MdiFrame, CloseBoxGoesThroughTheCloseHandler)
+{
+    Frame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    QPointer<QWidget> child = frame.addChild(QStringLiteral("A"));
+    frame.mdi->SubWindowOf(child)->close();
+    EXPECT_FALSE(child.isNull()) << "freed later, not at once";
+    ASSERT_TRUE(WaitFor([&] { return child.isNull(); }));
+    EXPECT_EQ(frame.mdi->MDIChildCount(), 0);
+}
+
+TEST(MdiFrame, FrontChildsMenuReplacesTheFramesBar)
+{
+    Frame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    EXPECT_EQ(frame.bar(), QStringList{"&Rahmen"});
+    QWidget *a = frame.addChild(QStringLiteral("A"));
+    EXPECT_EQ(frame.bar(), QStringList{"&A"});
+    QWidget *b = frame.addChild(QStringLiteral("B"));
+    EXPECT_EQ(frame.bar(), QStringList{"&B"});
+    frame.area->setActiveSubWindow(frame.mdi->SubWindowOf(a));
+    EXPECT_EQ(frame.bar(), QStringList{"&A"});
+
+    frame.mdi->Close(a);
+    frame.mdi->Close(b);
+    EXPECT_EQ(frame.bar(), QStringList{"&A"}) << "until the children are destroyed";
+    ASSERT_TRUE(WaitFor([&] { return frame.mdi->MDIChildCount() == 0; }));
+    EXPECT_EQ(frame.bar(), QStringList{"&Rahmen"});
+}
+
+TEST(MdiFrame, BoundsSetOnAMinimizedChildBecomeItsRestoredBounds)
+{
+    Frame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    QWidget *child = frame.addChild(QStringLiteral("A"));
+    frame.mdi->SetBounds(child, QRect(10, 20, 300, 200));
+    EXPECT_EQ(frame.mdi->SubWindowOf(child)->geometry(), QRect(10, 20, 300, 200));
+
+    frame.mdi->Minimize(child);
+    ASSERT_TRUE(frame.mdi->IsMinimized(child));
+    frame.mdi->SetBounds(child, QRect(50, 60, 320, 240));
+    EXPECT_TRUE(frame.mdi->IsMinimized(child)) << "stays minimized";
+    EXPECT_EQ(frame.mdi->Bounds(child), QRect(50, 60, 320, 240));
+
+    frame.mdi->SubWindowOf(child)->showNormal();
+    ASSERT_TRUE(WaitFor([&] { return !frame.mdi->IsMinimized(child); }));
+    EXPECT_EQ(frame.mdi->SubWindowOf(child)->geometry(), QRect(50, 60, 320, 240));
+}
+
+TEST(MdiFrame, ArrangeIconsLinesMinimizedChildrenUpAtTheBottom)
+{
+    Frame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    QWidget *a = frame.addChild(QStringLiteral("A"));
+    QWidget *b = frame.addChild(QStringLiteral("B"));
+    QWidget *c = frame.addChild(QStringLiteral("C"));
+    frame.mdi->Minimize(a);
+    frame.mdi->Minimize(b);
+    frame.mdi->SetBounds(c, QRect(100, 100, 200, 150));
+    frame.mdi->ArrangeIcons();
+    const int bottom = frame.area->viewport()->height();
+    const QRect first = frame.mdi->SubWindowOf(a)->geometry();
+    const QRect second = frame.mdi->SubWindowOf(b)->geometry();
+    EXPECT_EQ(first.bottom() + 1, bottom);
+    EXPECT_EQ(second.bottom() + 1, bottom);
+    EXPECT_EQ(first.left(), 0);
+    EXPECT_EQ(second.left(), first.right() + 1);
+    EXPECT_EQ(frame.mdi->SubWindowOf(c)->geometry(), QRect(100, 100, 200, 150));
+}
