@@ -118,6 +118,7 @@ bool TApplication::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Enter:
     case QEvent::MouseMove:
         if (qobject_cast<QMenu *>(widget) || qobject_cast<QMenuBar *>(widget)) {
+            leaving.stop();
             const QPoint position = event->type() == QEvent::MouseMove
                                         ? static_cast<QMouseEvent *>(event)->position().toPoint()
                                         : widget->mapFromGlobal(QCursor::pos());

@@ -109,8 +109,8 @@ void MdiFrame::removeChild(QObject *frame)
 
 void MdiFrame::showMenu()
 {
-    TMainMenu *menu = children.empty() ? frameMenu : children.front().menu;
-    if (menu == shownMenu)
+    TMainMenu *menu = children.empty() ? frameMenu.data() : children.front().menu;
+    if (menu == shownMenu || !bar)
         return;
     shownMenu = menu;
     bar->clear();

@@ -74,8 +74,9 @@ private:
     void showMenu();
 
     QMdiArea *area;
-    QMenuBar *bar;
-    TMainMenu *frameMenu;
+    // The bar and the menus may go before the children when the whole frame is torn down.
+    QPointer<QMenuBar> bar;
+    QPointer<TMainMenu> frameMenu;
     TMainMenu *shownMenu = nullptr;
     std::vector<Child> children;
 };
