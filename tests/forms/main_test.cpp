@@ -39,10 +39,16 @@ void hover(QWidget *widget)
     QTest::qWait(80);
 }
 
+class MainForm : public testing::Test
+{
+protected:
+    void SetUp() override { Program::Get().Ready(); }
+};
+
 } // namespace
 
-// Runs first: the program's start.
-TEST(MainForm, FirstFocusRunsTheRefreshOnce)
+// The program's start: the first test of the run.
+TEST(MainFormStart, FirstFocusRunsTheRefreshOnce)
 {
     Program &program = Program::Get();
     program.StandardDrives();
@@ -62,7 +68,7 @@ TEST(MainForm, FirstFocusRunsTheRefreshOnce)
     EXPECT_EQ(Settings.ChartKind, 0);
 }
 
-TEST(MainForm, DeclaredWindow)
+TEST_F(MainForm, DeclaredWindow)
 {
     TMainForm *main = Program::Get().main;
     EXPECT_TRUE(main->windowTitle().startsWith(QStringLiteral("Volumo ")));
@@ -97,7 +103,7 @@ TEST(MainForm, DeclaredWindow)
     EXPECT_EQ(main->StatusBar1->geometry().bottom(), main->Client()->height() - 1);
 }
 
-TEST(MainForm, HintsOfTheToolButtonsAndOneTooltip)
+TEST_F(MainForm, HintsOfTheToolButtonsAndOneTooltip)
 {
     TMainForm *main = Program::Get().main;
     const struct
@@ -125,7 +131,7 @@ TEST(MainForm, HintsOfTheToolButtonsAndOneTooltip)
     EXPECT_EQ(main->StatusBar1->PanelText(0), QString());
 }
 
-TEST(MainForm, StatusTextsAreNeverOnView)
+TEST_F(MainForm, StatusTextsAreNeverOnView)
 {
     TMainForm *main = Program::Get().main;
     main->AktualisierenClick(main->Aktualisieren);
@@ -139,7 +145,7 @@ TEST(MainForm, StatusTextsAreNeverOnView)
     EXPECT_EQ(main->StatusBar1->PanelText(1), QString());
 }
 
-TEST(MainForm, ToolBarRefreshWhileADriveWindowHasTheFocusRunsOnce)
+TEST_F(MainForm, ToolBarRefreshWhileADriveWindowHasTheFocusRunsOnce)
 {
     Program &program = Program::Get();
     TMainForm *main = program.main;
@@ -157,7 +163,7 @@ TEST(MainForm, ToolBarRefreshWhileADriveWindowHasTheFocusRunsOnce)
     EXPECT_EQ(main->MDIChildCount(), 2);
 }
 
-TEST(MainForm, ClosingAModalDialogOrSwitchingProgramsRefreshesNothing)
+TEST_F(MainForm, ClosingAModalDialogOrSwitchingProgramsRefreshesNothing)
 {
     Program &program = Program::Get();
     TMainForm *main = program.main;
@@ -180,7 +186,7 @@ TEST(MainForm, ClosingAModalDialogOrSwitchingProgramsRefreshesNothing)
     EXPECT_FALSE(first.isNull());
 }
 
-TEST(MainForm, MenuOfTheFrontDriveWindowOrTheFramesOwn)
+TEST_F(MainForm, MenuOfTheFrontDriveWindowOrTheFramesOwn)
 {
     Program &program = Program::Get();
     TMainForm *main = program.main;
@@ -227,7 +233,7 @@ TEST(MainForm, MenuOfTheFrontDriveWindowOrTheFramesOwn)
     EXPECT_TRUE(shown);
 }
 
-TEST(MainForm, WithAllDriveWindowsClosedComingBackBringsThemBack)
+TEST_F(MainForm, WithAllDriveWindowsClosedComingBackBringsThemBack)
 {
     Program &program = Program::Get();
     TMainForm *main = program.main;
@@ -253,8 +259,8 @@ int runUntilTheProgramEnds(const std::function<void()> &act)
 
 } // namespace
 
-// Runs last: the program ends.
-TEST(MainForm, CloseBoxAndBeendenEndTheProgramWithoutAQuestion)
+// Ends the program, and starts it again for whatever runs after.
+TEST_F(MainForm, CloseBoxAndBeendenEndTheProgramWithoutAQuestion)
 {
     TMainForm *main = Program::Get().main;
     EXPECT_EQ(runUntilTheProgramEnds([main] { main->close(); }), 0);

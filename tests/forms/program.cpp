@@ -75,6 +75,19 @@ void Program::Start()
     }
 }
 
+void Program::Ready()
+{
+    if (!main->isVisible()) {
+        StandardDrives();
+        Start();
+    }
+    if (main->MDIChildCount() != 2) {
+        StandardDrives();
+        main->AktualisierenClick(main);
+    }
+    WaitFor([this] { return main->MDIChildCount() == 2; });
+}
+
 void Program::CloseDriveWindows()
 {
     for (int i = main->MDIChildCount() - 1; i >= 0; --i)

@@ -16,6 +16,8 @@ public:
 
     // Shows the main window and gives it the focus, which runs the first refresh.
     void Start();
+    // The standard drives, the program started and their drive windows open.
+    void Ready();
     // Closes every drive window and lets them go.
     void CloseDriveWindows();
     // Drives C:, D: and E: as the usual test machine has them.
