@@ -373,8 +373,13 @@ void TMainForm::WindowArrangeItemClick(QObject *)
 
 void TMainForm::WindowMinimizeItemClick(QObject *)
 {
+    // Minimizing a window activates another, which reorders the list: take it as it stands,
+    // back to front, so the focused window comes last.
+    std::vector<TMDIChild *> windows;
     for (int i = MDIChildCount() - 1; i >= 0; --i)
-        frame->Minimize(MDIChildren(i));
+        windows.push_back(MDIChildren(i));
+    for (TMDIChild *window : windows)
+        frame->Minimize(window);
 }
 
 void TMainForm::showEvent(QShowEvent *event)

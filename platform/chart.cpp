@@ -90,8 +90,10 @@ TDBChart *TChartSeries::ParentChart() const
 
 void TChartSeries::changed()
 {
-    if (TDBChart *chart = ParentChart())
+    if (TDBChart *chart = ParentChart()) {
+        chart->describeForAccessibility();
         chart->update();
+    }
 }
 
 void TChartSeries::Clear()
@@ -137,6 +139,7 @@ void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind)
             if (entry == series)
                 entry = replacement;
         }
+        chart->describeForAccessibility();
         chart->update();
     }
     delete series;
@@ -156,7 +159,21 @@ void TDBChart::SetCaption(const QString &text)
     if (line == caption)
         return;
     caption = line;
+    describeForAccessibility();
     update();
+}
+
+void TDBChart::describeForAccessibility()
+{
+    // A screen reader reads the title as the name and the figures as the description:
+    // "531 GB belegt, 400 GB frei".
+    setAccessibleName(caption);
+    QStringList figures;
+    if (!seriesList.empty()) {
+        for (const TChartSeries::Point &point : seriesList.front()->points())
+            figures << valueText(point.value) + QLatin1Char(' ') + point.label;
+    }
+    setAccessibleDescription(figures.join(QStringLiteral(", ")));
 }
 
 void TDBChart::SetView3D(bool on)

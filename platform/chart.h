@@ -116,6 +116,7 @@ protected:
 private:
     friend class TChartSeries;
     friend void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind);
+    void describeForAccessibility();
 
     QString caption;
     bool view3D = true;

@@ -1,8 +1,10 @@
 #include "volume_source_fake.h"
 
+#include <stdexcept>
+
 void FakeVolumeSource::setDrive(char16_t letter, int64_t totalBytes, int64_t freeBytes)
 {
-    drives[letter] = {{totalBytes, freeBytes}, false};
+    drives[letter] = {{totalBytes, freeBytes}, false, false};
 }
 
 void FakeVolumeSource::setDriveGB(char16_t letter, int64_t totalGB, int64_t freeGB)
@@ -19,6 +21,11 @@ void FakeVolumeSource::removeDrive(char16_t letter)
 void FakeVolumeSource::failQueries(char16_t letter)
 {
     drives[letter].failing = true;
+}
+
+void FakeVolumeSource::throwOnDescribe(char16_t letter)
+{
+    drives[letter].throwing = true;
 }
 
 const FakeVolumeSource::Drive *FakeVolumeSource::find(const std::u16string &root) const
@@ -51,8 +58,11 @@ std::optional<VolumeSpace> FakeVolumeSource::probe(const std::u16string &root)
 
 std::string FakeVolumeSource::describe(const std::u16string &root)
 {
-    if (!find(root))
+    const Drive *drive = find(root);
+    if (!drive)
         return {};
+    if (drive->throwing)
+        throw std::runtime_error("drive gone");
     const char letter = static_cast<char>(root[0]);
     return std::string("/mnt/") + static_cast<char>(letter - 'A' + 'a') + " (fakefs, fake" +
            letter + ")";

@@ -14,6 +14,9 @@ public:
     void removeDrive(char16_t letter);
     // The drive passes the existence test but its capacity and free-space queries fail.
     void failQueries(char16_t letter);
+    // Asking for the drive's description throws, as a fault half-way through a drive's
+    // handling would.
+    void throwOnDescribe(char16_t letter);
 
     std::optional<VolumeSpace> space(const std::u16string &root) override;
     std::optional<VolumeSpace> probe(const std::u16string &root) override;
@@ -31,6 +34,7 @@ private:
     {
         VolumeSpace space;
         bool failing = false;
+        bool throwing = false;
     };
     const Drive *find(const std::u16string &root) const;
 

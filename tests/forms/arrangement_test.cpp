@@ -1,0 +1,183 @@
+#include "../gui_helpers.h"
+#include "Childwin.h"
+#include "Main.h"
+#include "chart.h"
+#include "mdi_frame.h"
+#include "program.h"
+#include "status_bar.h"
+
+#include <QFrame>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <gtest/gtest.h>
+
+namespace {
+
+class Arrangement : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        program.Ready();
+        program.main->resize(984,
+                             741 + (program.main->height() - program.main->Client()->height()));
+        QTest::qWait(10);
+    }
+
+    void drives(int count)
+    {
+        program.volumes = FakeVolumeSource();
+        for (int i = 0; i < count; ++i)
+            program.volumes.setDriveGB(static_cast<char16_t>(u'C' + i), 100, 50);
+        program.main->AktualisierenClick(program.main->Aktualisieren);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    QRect bounds(int index) const
+    {
+        return program.main->Frame()->Bounds(program.main->MDIChildren(index));
+    }
+
+    void grid(int rows, int columns)
+    {
+        Settings.TileRows = rows;
+        Settings.TileCols = columns;
+        program.main->WindowTileItemClick(program.main->WindowTileItem);
+    }
+
+    void TearDown() override
+    {
+        Settings.TileRows = 2;
+        Settings.TileCols = 3;
+    }
+
+    Program &program = Program::Get();
+};
+
+} // namespace
+
+TEST_F(Arrangement, GridCellsFromTheClientArea)
+{
+    ASSERT_EQ(program.main->Client()->size(), QSize(984, 741));
+    struct Row
+    {
+        const char *name;
+        int rows, columns, windows;
+        std::vector<QRect> cells;
+    };
+    // W = (984 - 22) div columns, H = (741 - 19 - 69 - 6) div rows
+    const Row rows[] = {
+        {"2 x 3, the declared size",
+         2,
+         3,
+         6,
+         {{0, 0, 320, 323},
+          {320, 0, 320, 323},
+          {640, 0, 320, 323},
+          {0, 323, 320, 323},
+          {320, 323, 320, 323},
+          {640, 323, 320, 323}}},
+        {"one column", 2, 1, 2, {{0, 0, 962, 323}, {0, 323, 962, 323}}},
+        {"1 x 1", 1, 1, 2, {{0, 0, 962, 647}, {0, 647, 962, 647}}},
+        {"4 x 4 with a 17th window in a fifth row",
+         4,
+         4,
+         17,
+         {{0, 0, 240, 161},
+          {240, 0, 240, 161},
+          {480, 0, 240, 161},
+          {720, 0, 240, 161},
+          {0, 161, 240, 161},
+          {240, 161, 240, 161},
+          {480, 161, 240, 161},
+          {720, 161, 240, 161},
+          {0, 322, 240, 161},
+          {240, 322, 240, 161},
+          {480, 322, 240, 161},
+          {720, 322, 240, 161},
+          {0, 483, 240, 161},
+          {240, 483, 240, 161},
+          {480, 483, 240, 161},
+          {720, 483, 240, 161},
+          {0, 644, 240, 161}}},
+    };
+    for (const Row &row : rows) {
+        drives(row.windows);
+        grid(row.rows, row.columns);
+        ASSERT_EQ(program.main->MDIChildCount(), row.windows) << row.name;
+        for (int i = 0; i < row.windows; ++i)
+            EXPECT_EQ(bounds(i), row.cells[static_cast<size_t>(i)]) << row.name << " window " << i;
+    }
+}
+
+TEST_F(Arrangement, ChartMarksStayInsideAt4x4)
+{
+    drives(16);
+    grid(4, 4);
+    QTest::qWait(20);
+    for (int i = 0; i < 16; ++i) {
+        const TDBChart *chart = program.main->MDIChildren(i)->DBChart1;
+        for (const MarkGeometry &mark : chart->Geometry().marks)
+            EXPECT_TRUE(QRectF(chart->rect()).contains(mark.box)) << i;
+    }
+}
+
+TEST_F(Arrangement, TheFocusedWindowMovesToTheFirstCellOnResize)
+{
+    drives(3);
+    grid(2, 3);
+    TMDIChild *third = program.main->MDIChildren(2);
+    QTest::mouseClick(third->DBChart1, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return program.main->MDIChildren(0) == third; }));
+    program.main->resize(program.main->width() + 30, program.main->height() + 20);
+    ASSERT_TRUE(WaitFor([&] {
+        return bounds(0).topLeft() == QPoint(0, 0) && bounds(0).width() == (984 + 30 - 22) / 3;
+    }));
+    EXPECT_EQ(program.main->MDIChildren(0)->windowTitle(), QStringLiteral("E:\\"));
+    EXPECT_EQ(program.main->MDIChildren(1)->windowTitle(), QStringLiteral("C:\\"));
+    EXPECT_EQ(bounds(1).topLeft(), QPoint((984 + 30 - 22) / 3, 0));
+}
+
+TEST_F(Arrangement, NothingMovesBeforeTheFirstRefresh)
+{
+    drives(2);
+    grid(2, 3);
+    program.main->Frame()->SetBounds(program.main->MDIChildren(0), QRect(33, 44, 200, 150));
+    Settings.TileRows = 0;
+    Settings.TileCols = 0;
+    program.main->FormResize(program.main);
+    EXPECT_EQ(bounds(0), QRect(33, 44, 200, 150));
+}
+
+TEST_F(Arrangement, MinimizedWindowsGetNewRestoredBoundsWithoutBeingRestored)
+{
+    drives(3);
+    grid(2, 3);
+    program.main->WindowMinimizeItemClick(program.main->WindowMinimizeItem);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(program.main->Frame()->IsMinimized(program.main->MDIChildren(i)));
+    grid(1, 1);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(program.main->Frame()->IsMinimized(program.main->MDIChildren(i)));
+        EXPECT_EQ(bounds(i), QRect(0, 647 * i, 962, 647));
+    }
+    program.main->WindowArrangeItemClick(program.main->WindowArrangeItem);
+    const int bottom = program.main->Frame()->Area()->viewport()->height();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(
+            program.main->Frame()->SubWindowOf(program.main->MDIChildren(i))->geometry().bottom() +
+                1,
+            bottom);
+    }
+}
+
+TEST_F(Arrangement, CascadeOverlapsTheWindows)
+{
+    drives(3);
+    grid(2, 3);
+    program.main->WindowCascadeItemClick(program.main->WindowCascadeItem);
+    const QRect a = program.main->Frame()->SubWindowOf(program.main->MDIChildren(0))->geometry();
+    const QRect b = program.main->Frame()->SubWindowOf(program.main->MDIChildren(1))->geometry();
+    EXPECT_TRUE(a.intersects(b));
+    EXPECT_NE(a.topLeft(), b.topLeft());
+}
