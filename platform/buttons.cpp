@@ -10,7 +10,12 @@ TBitBtn::TBitBtn(QWidget *parent) : QPushButton(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setAutoDefault(false);
-    connect(this, &QPushButton::clicked, this, &TBitBtn::finishClick, Qt::QueuedConnection);
+    // The click handlers connected after this one run first; the dialog closes once they are
+    // done, unless one of them closed it already.
+    connect(this, &QPushButton::clicked, this, [this] {
+        closePending = ModalResult != 0;
+        QMetaObject::invokeMethod(this, &TBitBtn::finishClick, Qt::QueuedConnection);
+    });
 }
 
 void TBitBtn::SetKind(Kind kind)
@@ -45,11 +50,18 @@ QSize TBitBtn::sizeHint() const
 
 void TBitBtn::finishClick()
 {
-    // The modal result closes the dialog once the click handlers have run.
-    if (ModalResult == 0)
+    if (!closePending)
         return;
+    closePending = false;
     if (auto *dialog = qobject_cast<QDialog *>(window()); dialog && dialog->isVisible())
         dialog->done(ModalResult);
+}
+
+void TBitBtn::hideEvent(QHideEvent *event)
+{
+    // A dialog that closed by other means takes no pending close into its next showing.
+    closePending = false;
+    QPushButton::hideEvent(event);
 }
 
 void TBitBtn::mouseReleaseEvent(QMouseEvent *event)

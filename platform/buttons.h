@@ -28,10 +28,12 @@ public:
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void finishClick();
     bool glyphTop = false;
+    bool closePending = false;
 };
 
 // The modal result of "Abbrechen": not QDialog::Rejected, so that nothing mistakes it for Esc.

@@ -59,8 +59,9 @@ inline std::shared_ptr<SeenBox> AnswerNextMessageBox()
         seen->text = box->text();
         seen->icon = box->icon();
         seen->buttons = static_cast<int>(box->buttons().size());
-        box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->accept();
+        poll->stop();
         poll->deleteLater();
+        box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->accept();
     });
     poll->start(10);
     return seen;
@@ -73,6 +74,9 @@ inline void WhenShown(QDialog *dialog, std::function<void()> action)
     QObject::connect(poll, &QTimer::timeout, poll, [dialog, poll, action] {
         if (!dialog->isVisible() || QApplication::activeModalWidget() != dialog)
             return;
+        // Stopped at once: deleting waits for the event loop, which may not come before the
+        // next dialog is up.
+        poll->stop();
         poll->deleteLater();
         action();
     });

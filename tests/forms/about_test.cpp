@@ -1,0 +1,212 @@
+#include "../gui_helpers.h"
+#include "About.h"
+#include "Main.h"
+#include "buttons.h"
+#include "link_opener.h"
+#include "panel.h"
+#include "program.h"
+#include "timer.h"
+
+#include <QLabel>
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordingOpener : public LinkOpener
+{
+public:
+    explicit RecordingOpener(QStringList &links, bool works) : links(links), works(works) {}
+    bool Open(const QString &link) override
+    {
+        links << link;
+        return works;
+    }
+
+private:
+    QStringList &links;
+    bool works;
+};
+
+class AboutDialog : public testing::Test
+{
+protected:
+    void SetUp() override { program.Ready(); }
+
+    // Shows the dialog as "&Info" does; `inDialog` runs while it is open and closes it.
+    void show(const std::function<void()> &inDialog)
+    {
+        WhenShown(dialog, inDialog);
+        program.main->HelpAboutItemClick(program.main->HelpAboutItem);
+    }
+
+    QString tick()
+    {
+        dialog->Timer1Timer(dialog->Timer1);
+        return dialog->Label4->text();
+    }
+
+    // Characters first..last of the ticker text, counted from 1.
+    static QString window(int first, int last)
+    {
+        return TickerText.mid(first - 1, last - first + 1);
+    }
+
+    Program &program = Program::Get();
+    TFormInfo *dialog = Program::Get().info;
+};
+
+} // namespace
+
+TEST_F(AboutDialog, DeclaredContent)
+{
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Info"));
+    EXPECT_EQ(dialog->size(), QSize(390, 286));
+    EXPECT_TRUE(dialog->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_EQ(dialog->LabelVersion->text(), QStringLiteral("2.5.1"));
+    EXPECT_EQ(dialog->Label1->text(), QStringLiteral("FREEWARE"));
+    EXPECT_EQ(dialog->Comments->text(), QStringLiteral("Laufwerks-Statistik"));
+    EXPECT_EQ(dialog->Label6->text(), QStringLiteral("e-Mail:"));
+    EXPECT_EQ(dialog->Label7->text(), QStringLiteral("Internet:"));
+    EXPECT_TRUE(dialog->Copyright->text().contains(QStringLiteral("Copyright")));
+    EXPECT_EQ(dialog->OKButton->toolTip(), QStringLiteral("Schließen"));
+    EXPECT_EQ(dialog->OKButton->geometry(), QRect(307, 254, 77, 26));
+    EXPECT_EQ(dialog->Timer1->interval(), 100);
+    EXPECT_FALSE(dialog->Timer1->Enabled());
+
+    // The shadowed title: blue over a white copy 2 px to the lower right, on silver.
+    EXPECT_EQ(dialog->ProductName->pos() + QPoint(2, 2), dialog->Label5->pos());
+    EXPECT_EQ(dialog->ProductName->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(dialog->Label5->palette().color(QPalette::WindowText), QColor(Qt::white));
+    EXPECT_EQ(dialog->Label5->palette().color(QPalette::Window), QColor(192, 192, 192));
+    const QObjectList order = dialog->Panel1->children();
+    EXPECT_GT(order.indexOf(dialog->ProductName), order.indexOf(dialog->Label5));
+
+    for (QLabel *link : {dialog->Label2, dialog->Label3}) {
+        EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        EXPECT_TRUE(link->font().underline());
+        EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    }
+    EXPECT_TRUE(dialog->Label3->text().startsWith(QStringLiteral("https://")));
+    EXPECT_EQ(dialog->Label4->geometry(), QRect(128, 47, 245, 13));
+    EXPECT_EQ(dialog->Label4->palette().color(QPalette::Window), QColor(0, 0, 128));
+    EXPECT_EQ(dialog->Label4->palette().color(QPalette::WindowText), QColor(0, 255, 255));
+    EXPECT_FALSE(dialog->Image1->pixmap().isNull());
+    EXPECT_FALSE(dialog->Image2->pixmap().isNull());
+}
+
+TEST_F(AboutDialog, TickerText)
+{
+    EXPECT_EQ(TickerText.size(), 235);
+    EXPECT_TRUE(TickerText.startsWith(QString(16, u' ') + QStringLiteral("Volumo")));
+    EXPECT_TRUE(
+        TickerText.endsWith(QStringLiteral("       +++ Diese Version ist FREEWARE +++   ")));
+    for (const QChar c : TickerText)
+        EXPECT_LT(c.unicode(), 128) << "plain ASCII";
+}
+
+TEST_F(AboutDialog, TickerSequence)
+{
+    TickerPos = 0;
+    EXPECT_EQ(tick(), window(1, 40)) << "tick 1";
+    EXPECT_EQ(tick(), window(1, 40)) << "tick 2";
+    EXPECT_EQ(tick(), window(2, 41)) << "tick 3";
+    for (int t = 4; t < 197; ++t)
+        tick();
+    EXPECT_EQ(tick(), window(196, 235)) << "tick 197, the last full window";
+    EXPECT_EQ(tick(), window(197, 235)) << "tick 198";
+    for (int t = 199; t < 235; ++t)
+        tick();
+    EXPECT_EQ(tick(), window(234, 235)) << "tick 235";
+    EXPECT_EQ(tick(), window(1, 40)) << "tick 236";
+    EXPECT_EQ(tick(), window(2, 41)) << "tick 237";
+    for (int t = 238; t < 1000; ++t)
+        EXPECT_NE(tick(), window(235, 235)) << "the last character never stands alone";
+}
+
+TEST_F(AboutDialog, TickerGoesOnWhereItStoppedAndRunsOnlyWhileShown)
+{
+    TickerPos = 0;
+    show([&] {
+        EXPECT_TRUE(dialog->Timer1->Enabled());
+        for (int t = 0; t < 50; ++t)
+            tick();
+        dialog->OKButton->click();
+    });
+    EXPECT_FALSE(dialog->Timer1->Enabled());
+    show([&] {
+        EXPECT_EQ(tick(), window(50, 89));
+        dialog->OKButton->click();
+    });
+
+    // Once through the real timer: the label moves on by itself every 100 ms.
+    QString first;
+    bool moved = false;
+    show([&] {
+        first = dialog->Label4->text();
+        moved = WaitFor([&] { return dialog->Label4->text() != first; }, 1000);
+        dialog->OKButton->click();
+    });
+    EXPECT_TRUE(moved);
+    const QString after = dialog->Label4->text();
+    QTest::qWait(250);
+    EXPECT_EQ(dialog->Label4->text(), after) << "no ticking while closed";
+}
+
+TEST_F(AboutDialog, LinksGoToTheOpener)
+{
+    QStringList links;
+    dialog->Opener = std::make_unique<RecordingOpener>(links, true);
+    show([&] {
+        QTest::mouseClick(dialog->Label2, Qt::LeftButton);
+        QTest::mouseClick(dialog->Label3, Qt::LeftButton);
+        EXPECT_TRUE(dialog->isVisible());
+        dialog->OKButton->click();
+    });
+    EXPECT_EQ(links, (QStringList{"MAILTO:" + dialog->Label2->text(), dialog->Label3->text()}));
+    dialog->Opener = CreateHostLinkOpener();
+}
+
+TEST_F(AboutDialog, ALinkThatCannotBeOpenedSaysSoAndTheDialogStays)
+{
+    QStringList links;
+    dialog->Opener = std::make_unique<RecordingOpener>(links, false);
+    struct Row
+    {
+        QLabel *link;
+        const char *message;
+    };
+    const Row rows[] = {{dialog->Label2, "Fehler beim Starten der E-Mail-Anwendung."},
+                        {dialog->Label3, "Fehler beim Starten des Internet-Browsers."}};
+    for (const Row &row : rows) {
+        std::shared_ptr<SeenBox> seen;
+        bool stillOpen = false;
+        show([&] {
+            seen = AnswerNextMessageBox();
+            QTest::mouseClick(row.link, Qt::LeftButton);
+            stillOpen = dialog->isVisible();
+            dialog->OKButton->click();
+        });
+        ASSERT_TRUE(seen && seen->seen) << row.message;
+        EXPECT_EQ(seen->title, QStringLiteral("Fehler"));
+        EXPECT_EQ(seen->text, QString::fromUtf8(row.message));
+        EXPECT_EQ(seen->icon, QMessageBox::Critical);
+        EXPECT_EQ(seen->buttons, 1);
+        EXPECT_TRUE(stillOpen);
+    }
+    dialog->Opener = CreateHostLinkOpener();
+}
+
+TEST_F(AboutDialog, EnterOkAndTheCloseBoxCloseEscDoesNot)
+{
+    bool openAfterEsc = false;
+    show([&] {
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        openAfterEsc = dialog->isVisible();
+        QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    EXPECT_TRUE(openAfterEsc);
+    EXPECT_FALSE(dialog->isVisible());
+    show([&] { dialog->close(); });
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(dialog->Timer1->Enabled());
+}
