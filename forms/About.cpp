@@ -2,6 +2,7 @@
 
 #include "application.h"
 #include "buttons.h"
+#include "event_handler.h"
 #include "fonts.h"
 #include "link_opener.h"
 #include "panel.h"
@@ -125,8 +126,8 @@ TFormInfo::TFormInfo(QWidget *parent)
     ticker.setColor(QPalette::WindowText, QColor(0, 255, 255)); // aqua
     Label4->setPalette(ticker);
 
-    new ClickFilter(Label2, [this] { Label2Click(Label2); });
-    new ClickFilter(Label3, [this] { Label3Click(Label3); });
+    new ClickFilter(Label2, EventHandler([this] { Label2Click(Label2); }));
+    new ClickFilter(Label3, EventHandler([this] { Label3Click(Label3); }));
 
     OKButton = new TBitBtn(this);
     OKButton->SetKind(TBitBtn::bkOK);
@@ -135,17 +136,21 @@ TFormInfo::TFormInfo(QWidget *parent)
     OKButton->setStatusTip(QStringLiteral("Schließen"));
     OKButton->setToolTip(QStringLiteral("Schließen"));
     SetShowHint(OKButton, true);
-    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(OKButton); });
+    connect(OKButton, &QPushButton::clicked, this,
+            EventHandler([this] { OKButtonClick(OKButton); }));
 
     Timer1 = new TTimer(100, this);
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
-    connect(this, &QDialog::finished, this, [this] { FormClose(this); });
+    connect(Timer1, &QTimer::timeout, this, EventHandler([this] { Timer1Timer(Timer1); }));
+    connect(this, &QDialog::finished, this, EventHandler([this] { FormClose(this); }));
 
     Screen->RegisterForm(this, [this] { FormActivate(this); });
     FormCreate(this);
 }
 
-TFormInfo::~TFormInfo() = default;
+TFormInfo::~TFormInfo()
+{
+    Screen->UnregisterForm(this);
+}
 
 void TFormInfo::FormCreate(QObject *)
 {

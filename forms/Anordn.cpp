@@ -2,6 +2,7 @@
 
 #include "Main.h"
 #include "buttons.h"
+#include "event_handler.h"
 #include "fonts.h"
 #include "screen.h"
 #include "spin_edit.h"
@@ -69,7 +70,8 @@ Tanordnung::Tanordnung(QWidget *parent)
     OKButton = new TBitBtn(this);
     OKButton->SetKind(TBitBtn::bkOK);
     OKButton->setGeometry(216, 172, 77, 26);
-    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(OKButton); });
+    connect(OKButton, &QPushButton::clicked, this,
+            EventHandler([this] { OKButtonClick(OKButton); }));
     BitBtn1 = new TBitBtn(this);
     BitBtn1->SetKind(TBitBtn::bkAbort);
     BitBtn1->setGeometry(299, 172, 89, 26);
@@ -96,4 +98,9 @@ void Tanordnung::OKButtonClick(QObject *)
         Settings.ChartKind = 2;
     else if (rbBalkenVer->isChecked())
         Settings.ChartKind = 3;
+}
+
+Tanordnung::~Tanordnung()
+{
+    Screen->UnregisterForm(this);
 }

@@ -16,6 +16,7 @@ class Tanordnung : public TDialogForm
 
 public:
     explicit Tanordnung(QWidget *parent = nullptr);
+    ~Tanordnung() override;
 
     void OKButtonClick(QObject *Sender);
 

@@ -3,6 +3,7 @@
 #include "Gesview.h"
 #include "Main.h"
 #include "chart.h"
+#include "event_handler.h"
 #include "fonts.h"
 #include "main_menu.h"
 #include "panel.h"
@@ -157,8 +158,9 @@ void TMDIChild::createMenu()
         {HelpAboutItem, &TMDIChild::HelpAboutItemClick},
     };
     for (const auto &[action, handler] : routes) {
-        connect(action, &QAction::triggered, this,
-                [this, action = action, handler = handler] { (this->*handler)(action); });
+        connect(
+            action, &QAction::triggered, this,
+            EventHandler([this, action = action, handler = handler] { (this->*handler)(action); }));
     }
 }
 
@@ -223,4 +225,9 @@ void TMDIChild::WindowMinimizeItemClick(QObject *Sender)
 void TMDIChild::HelpAboutItemClick(QObject *Sender)
 {
     MainForm->HelpAboutItemClick(Sender);
+}
+
+TMDIChild::~TMDIChild()
+{
+    Screen->UnregisterForm(this);
 }

@@ -18,6 +18,7 @@ class TMDIChild : public QWidget
 
 public:
     explicit TMDIChild(QWidget *parent = nullptr);
+    ~TMDIChild() override;
 
     static constexpr QSize DesignClientSize{301, 313};
 

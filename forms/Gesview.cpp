@@ -4,6 +4,7 @@
 #include "buttons.h"
 #include "chart.h"
 #include "drive_stats.h"
+#include "event_handler.h"
 #include "fonts.h"
 #include "number_format.h"
 #include "panel.h"
@@ -66,7 +67,8 @@ TGESAMT::TGESAMT(QWidget *parent)
     OKButton->setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 11));
     OKButton->setStatusTip(QStringLiteral("Schließen"));
     SetShowHint(OKButton, true);
-    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(OKButton); });
+    connect(OKButton, &QPushButton::clicked, this,
+            EventHandler([this] { OKButtonClick(OKButton); }));
 
     Panel1 = new TPanel(this, TPanel::LoweredOuterRaisedInner);
     Panel1->setGeometry(0, 224, panelWidth, 97);
@@ -164,4 +166,9 @@ void TGESAMT::FormActivate(QObject *)
     Series1->Clear();
     Series1->Add(static_cast<double>(used), QStringLiteral("GB belegt"), clBlue);
     Series1->Add(static_cast<double>(free), QStringLiteral("GB frei"), clFuchsia);
+}
+
+TGESAMT::~TGESAMT()
+{
+    Screen->UnregisterForm(this);
 }

@@ -17,6 +17,7 @@ class TGESAMT : public TDialogForm
 
 public:
     explicit TGESAMT(QWidget *parent = nullptr);
+    ~TGESAMT() override;
 
     void OKButtonClick(QObject *Sender);
     void FormActivate(QObject *Sender);

@@ -7,6 +7,7 @@
 #include "application.h"
 #include "buttons.h"
 #include "chart.h"
+#include "event_handler.h"
 #include "fonts.h"
 #include "main_menu.h"
 #include "mdi_frame.h"
@@ -95,7 +96,8 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     connect(menuBar(), &QMenuBar::hovered, this,
             [](QAction *action) { Application->ShowMenuHint(action); });
     frame = new MdiFrame(area, menuBar(), MainMenu1, this);
-    connect(frame, &MdiFrame::ChildrenChanged, this, [this] { UpdateMenuItems(this); });
+    connect(frame, &MdiFrame::ChildrenChanged, this,
+            EventHandler([this] { UpdateMenuItems(this); }));
 
     resize(984, 741 + menuBar()->sizeHint().height());
 
@@ -114,6 +116,10 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
 TMainForm::~TMainForm()
 {
     FormDestroy(this);
+    // The children go down with the frame; nothing may call back into it meanwhile.
+    Screen->UnregisterForm(this);
+    frame->disconnect(this);
+    Application->OnHint = nullptr;
 }
 
 void TMainForm::createMenu()
@@ -158,8 +164,9 @@ void TMainForm::createMenu()
         {HelpAboutItem, &TMainForm::HelpAboutItemClick},
     };
     for (const auto &[action, handler] : routes) {
-        connect(action, &QAction::triggered, this,
-                [this, action = action, handler = handler] { (this->*handler)(action); });
+        connect(
+            action, &QAction::triggered, this,
+            EventHandler([this, action = action, handler = handler] { (this->*handler)(action); }));
     }
 }
 
@@ -178,7 +185,8 @@ void TMainForm::createToolBar()
     btnRefresh->setStatusTip(QStringLiteral("Aktualisieren"));
     // Tab never lands here: only a click gives the button the focus.
     btnRefresh->setFocusPolicy(Qt::ClickFocus);
-    connect(btnRefresh, &QPushButton::clicked, this, [this] { AktualisierenClick(btnRefresh); });
+    connect(btnRefresh, &QPushButton::clicked, this,
+            EventHandler([this] { AktualisierenClick(btnRefresh); }));
 
     btnAllDirves = new TSpeedButton(ToolBar1);
     btnAllDirves->setGeometry(90, 2, 107, 65);
@@ -186,7 +194,8 @@ void TMainForm::createToolBar()
     btnAllDirves->setIcon(QIcon(QStringLiteral(":/glyphs/info.png")));
     btnAllDirves->setIconSize(QSize(15, 15));
     btnAllDirves->setStatusTip(QStringLiteral("Gesamtübersicht"));
-    connect(btnAllDirves, &QToolButton::clicked, this, [this] { btnAllDirvesClick(btnAllDirves); });
+    connect(btnAllDirves, &QToolButton::clicked, this,
+            EventHandler([this] { btnAllDirvesClick(btnAllDirves); }));
 
     SpeedButton2 = new TSpeedButton(ToolBar1);
     SpeedButton2->setGeometry(197, 2, 92, 65);
@@ -197,7 +206,8 @@ void TMainForm::createToolBar()
     SpeedButton2->setIconSize(QSize(16, 16));
     SpeedButton2->setStatusTip(QStringLiteral("Programmeinstellungen"));
     SetShowHint(SpeedButton2, true);
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] { Anordnung1Click(SpeedButton2); });
+    connect(SpeedButton2, &QToolButton::clicked, this,
+            EventHandler([this] { Anordnung1Click(SpeedButton2); }));
 }
 
 void TMainForm::FormCreate(QObject *)

@@ -1,5 +1,7 @@
 #include "screen.h"
 
+#include "event_handler.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFocusEvent>
@@ -26,6 +28,12 @@ void TScreen::RegisterForm(QWidget *form, std::function<void()> onActivate,
 {
     forms.push_back({form, std::move(onActivate), std::move(activeChild)});
     connect(form, &QObject::destroyed, this, &TScreen::forget);
+}
+
+void TScreen::UnregisterForm(QWidget *form)
+{
+    disconnect(form, &QObject::destroyed, this, &TScreen::forget);
+    forget(form);
 }
 
 void TScreen::RegisterPassive(QWidget *widget)
@@ -69,7 +77,7 @@ void TScreen::activate(QWidget *form)
         return;
     setActive(form);
     if (const Form *entry = find(form); entry && entry->onActivate)
-        entry->onActivate();
+        RunHandler(entry->onActivate);
 }
 
 void TScreen::forget(QObject *object)

@@ -25,6 +25,8 @@ public:
     // that its own activation fires only when it has no active child.
     void RegisterForm(QWidget *form, std::function<void()> onActivate = {},
                       std::function<QWidget *()> activeChild = {});
+    // A form's destructor calls this first: a form being torn down gets no more events.
+    void UnregisterForm(QWidget *form);
     // Widgets of a form that are no controls of their own (a frame's client area): the focus
     // landing there enters no form.
     void RegisterPassive(QWidget *widget);

@@ -1,5 +1,6 @@
 #include "../gui_helpers.h"
 #include "application.h"
+#include "event_handler.h"
 
 #include <QHelpEvent>
 #include <QLabel>
@@ -112,10 +113,10 @@ TEST(Exceptions, AnExceptionLeavingAHandlerShowsTheErrorBoxAndTheProgramGoesOn)
     auto *button = new QPushButton(QStringLiteral("Los"), &window);
     button->resize(100, 30);
     int clicks = 0;
-    QObject::connect(button, &QPushButton::clicked, button, [&] {
-        ++clicks;
-        throw std::runtime_error("Laufwerk kaputt");
-    });
+    QObject::connect(button, &QPushButton::clicked, button, EventHandler([&] {
+                         ++clicks;
+                         throw std::runtime_error("Laufwerk kaputt");
+                     }));
     ASSERT_TRUE(ShowActive(&window));
 
     const auto seen = AnswerNextMessageBox();
