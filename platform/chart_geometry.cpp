@@ -201,7 +201,9 @@ void layoutBars(const ChartLayoutInput &input, ChartGeometry &geometry, const QR
     // Bars lie side by side across the slots; in 3D each is a box whose depth recedes up and
     // to the right at 45 degrees, so its top and its right side show.
     const double across = horizontal ? plot.height() : plot.width();
-    const double depth = input.view3D ? across / static_cast<double>(count) * barShare * 0.3 : 0;
+    // Deep enough to read as a box, never so deep that a large window shows blocks.
+    const double depth =
+        input.view3D ? std::min(across / static_cast<double>(count) * barShare * 0.3, 16.0) : 0;
     const double dx = depth * std::numbers::sqrt2 / 2;
     const double dy = dx;
     const double slot = (across - (horizontal ? dy : dx)) / static_cast<double>(count);
