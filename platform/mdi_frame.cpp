@@ -8,14 +8,78 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QStyle>
+#include <QStyleOptionTitleBar>
 
 #include <algorithm>
+
+namespace {
+
+// A child's frame that draws its caption itself. QMdiSubWindow measures and elides its title
+// text at nearly every event it handles (a hundred and more while a child opens), which made
+// opening drive windows slow; this frame keeps its own title empty, takes the caption from the
+// form, and elides it only when it paints, once per width.
+class ChildFrame : public QMdiSubWindow
+{
+public:
+    explicit ChildFrame(QWidget *form)
+    {
+        setWidget(form);
+        caption = form->windowTitle();
+        setWindowTitle(QString());
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == widget() && event->type() == QEvent::WindowTitleChange) {
+            caption = widget()->windowTitle();
+            elided.clear();
+            update();
+            return false;
+        }
+        return QMdiSubWindow::eventFilter(watched, event);
+    }
+
+    void paintEvent(QPaintEvent *event) override
+    {
+        QMdiSubWindow::paintEvent(event);
+        QStyleOptionTitleBar option;
+        option.initFrom(this);
+        option.titleBarFlags = windowFlags();
+        option.titleBarState = windowState();
+        const bool active = mdiArea() && mdiArea()->activeSubWindow() == this;
+        if (active) {
+            option.state |= QStyle::State_Active;
+            option.titleBarState |= QStyle::State_Active;
+        }
+        option.rect =
+            QRect(0, 0, width(), style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, this));
+        const QRect label =
+            style()->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarLabel, this);
+        if (elided.isEmpty() || elidedWidth != label.width()) {
+            elided = fontMetrics().elidedText(caption, Qt::ElideRight, label.width());
+            elidedWidth = label.width();
+        }
+        QPainter painter(this);
+        painter.setPen(palette().color(active ? QPalette::HighlightedText : QPalette::WindowText));
+        painter.drawText(label, Qt::AlignCenter | Qt::TextSingleLine, elided);
+    }
+
+private:
+    QString caption;
+    QString elided;
+    int elidedWidth = -1;
+};
+
+} // namespace
 
 MdiFrame::MdiFrame(QMdiArea *area, QMenuBar *bar, TMainMenu *frameMenu, QObject *parent)
     : QObject(parent), area(area), bar(bar), frameMenu(frameMenu)
 {
     connect(area, &QMdiArea::subWindowActivated, this, &MdiFrame::toFront);
+    showMenuNow();
     // A child whose control takes the focus (a click into it) becomes the active child.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         for (QWidget *widget = now; widget; widget = widget->parentWidget()) {
@@ -60,8 +124,7 @@ void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
     // A click anywhere in a child focuses it, and so makes it the active child.
     if (form->focusPolicy() == Qt::NoFocus)
         form->setFocusPolicy(Qt::ClickFocus);
-    auto *frame = new QMdiSubWindow;
-    frame->setWidget(form);
+    auto *frame = new ChildFrame(form);
     frame->setWindowIcon(QApplication::windowIcon());
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     frame->installEventFilter(this);
@@ -109,6 +172,17 @@ void MdiFrame::removeChild(QObject *frame)
 
 void MdiFrame::showMenu()
 {
+    // Rebuilding the bar is dear: a refresh opening 24 children rebuilds it once, as soon as
+    // control is back in the event loop.
+    if (!menuQueued) {
+        menuQueued = true;
+        QMetaObject::invokeMethod(this, &MdiFrame::showMenuNow, Qt::QueuedConnection);
+    }
+}
+
+void MdiFrame::showMenuNow()
+{
+    menuQueued = false;
     TMainMenu *menu = children.empty() ? frameMenu.data() : children.front().menu;
     if (menu == shownMenu || !bar)
         return;

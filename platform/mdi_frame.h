@@ -72,11 +72,13 @@ private:
     void toFront(QMdiSubWindow *frame);
     void removeChild(QObject *frame);
     void showMenu();
+    void showMenuNow();
 
     QMdiArea *area;
     // The bar and the menus may go before the children when the whole frame is torn down.
     QPointer<QMenuBar> bar;
     QPointer<TMainMenu> frameMenu;
     TMainMenu *shownMenu = nullptr;
+    bool menuQueued = false;
     std::vector<Child> children;
 };

@@ -1,5 +1,7 @@
 #include "panel.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QLabel>
 #include <QPainter>
@@ -14,8 +16,12 @@ void TPanel::AnchorRight(QLabel *label, int gapToRight, int top, int fixedWidth)
 
 void TPanel::place(const Anchored &entry) const
 {
+    // Measuring a text is dear: only labels sized to their text are measured, and only once
+    // they can be seen.
+    if (!isVisible())
+        return;
     const int width = entry.fixedWidth > 0 ? entry.fixedWidth : entry.label->sizeHint().width();
-    const int height = entry.label->sizeHint().height();
+    const int height = std::max(13, entry.label->fontMetrics().height()); // as declared
     entry.label->setGeometry(this->width() - entry.gapToRight - width, entry.top, width, height);
 }
 

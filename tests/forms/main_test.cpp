@@ -25,8 +25,10 @@ namespace {
 
 constexpr int probesPerScan = 24;
 
+// The bar as it shows once control is back in the event loop.
 QStringList barEntries(TMainForm *main)
 {
+    QCoreApplication::processEvents();
     QStringList entries;
     for (QAction *action : main->menuBar()->actions())
         entries << action->text();

@@ -39,8 +39,10 @@ struct Frame
         return names;
     }
 
+    // The bar as it shows once control is back in the event loop.
     QStringList bar() const
     {
+        QCoreApplication::processEvents();
         QStringList titles;
         for (QAction *action : window.menuBar()->actions())
             titles << action->text();
