@@ -33,12 +33,7 @@ namespace {
 QLabel *label(QWidget *parent, const QString &text, QPoint at, const QFont &font,
               const QColor &colour = Qt::black)
 {
-    auto *result = new QLabel(text, parent);
-    result->setFont(font);
-    QPalette colours = result->palette();
-    colours.setColor(QPalette::WindowText, colour);
-    result->setPalette(colours);
-    result->setTextFormat(Qt::PlainText);
+    QLabel *result = ColouredLabel(parent, text, colour, font);
     result->move(at);
     result->adjustSize();
     return result;

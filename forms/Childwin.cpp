@@ -23,25 +23,10 @@ const QColor clFuchsia(255, 0, 255);
 QLabel *panelLabel(QWidget *panel, const QString &text, const QColor &colour,
                    Qt::Alignment alignment)
 {
-    auto *label = new QLabel(text, panel);
-    label->setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 11));
-    QPalette colours = label->palette();
-    colours.setColor(QPalette::WindowText, colour);
-    label->setPalette(colours);
+    QLabel *label =
+        ColouredLabel(panel, text, colour, DeclaredFont(QStringLiteral("MS Sans Serif"), 11));
     label->setAlignment(alignment | Qt::AlignVCenter);
-    label->setTextFormat(Qt::PlainText);
     return label;
-}
-
-QFrame *square(QWidget *panel, int left, int top, const QColor &colour)
-{
-    auto *shape = new QFrame(panel);
-    shape->setGeometry(left, top, 10, 10);
-    shape->setAutoFillBackground(true);
-    QPalette colours = shape->palette();
-    colours.setColor(QPalette::Window, colour);
-    shape->setPalette(colours);
-    return shape;
 }
 
 } // namespace
@@ -68,10 +53,10 @@ TMDIChild::TMDIChild(QWidget *parent) : QWidget(parent)
     Panel1->setFixedHeight(66);
     layout->addWidget(Panel1);
 
-    Shape2 = square(Panel1, 6, 7, clBlue);
+    Shape2 = ColourSquare(Panel1, 6, 7, clBlue);
     Label2 = panelLabel(Panel1, QStringLiteral("Belegter Speicher"), clBlue, Qt::AlignLeft);
     Label2->move(22, 6);
-    Shape1 = square(Panel1, 6, 23, clFuchsia);
+    Shape1 = ColourSquare(Panel1, 6, 23, clFuchsia);
     Label1 = panelLabel(Panel1, QStringLiteral("Freier Speicher"), clFuchsia, Qt::AlignLeft);
     Label1->move(22, 22);
     Label6 = panelLabel(Panel1, QStringLiteral("Speicherkapazität"), Qt::black, Qt::AlignLeft);

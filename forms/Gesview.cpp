@@ -23,24 +23,8 @@ constexpr int panelWidth = 401;
 
 QLabel *label(QWidget *parent, const QString &text, const QColor &colour, bool bold = false)
 {
-    auto *result = new QLabel(text, parent);
-    result->setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 11, bold));
-    QPalette colours = result->palette();
-    colours.setColor(QPalette::WindowText, colour);
-    result->setPalette(colours);
-    result->setTextFormat(Qt::PlainText);
-    return result;
-}
-
-QFrame *square(QWidget *parent, int left, int top, const QColor &colour)
-{
-    auto *shape = new QFrame(parent);
-    shape->setGeometry(left, top, 10, 10);
-    shape->setAutoFillBackground(true);
-    QPalette colours = shape->palette();
-    colours.setColor(QPalette::Window, colour);
-    shape->setPalette(colours);
-    return shape;
+    return ColouredLabel(parent, text, colour,
+                         DeclaredFont(QStringLiteral("MS Sans Serif"), 11, bold));
 }
 
 QString sumText(int64_t gigabytes)
@@ -122,8 +106,8 @@ TGESAMT::TGESAMT(QWidget *parent)
     Series1->setObjectName(QStringLiteral("Series1"));
     Series1->MarksArrowHead = true;
 
-    Shape2 = square(Panel1, 10, 39, clBlue);
-    Shape1 = square(Panel1, 10, 55, clFuchsia);
+    Shape2 = ColourSquare(Panel1, 10, 39, clBlue);
+    Shape1 = ColourSquare(Panel1, 10, 55, clFuchsia);
 
     Screen->RegisterForm(this, [this] { FormActivate(this); });
 }

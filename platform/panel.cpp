@@ -72,3 +72,25 @@ QFrame *BevelLine(QWidget *parent, int left, int top, int width)
     line->setGeometry(left, top, width, 2);
     return line;
 }
+
+QLabel *ColouredLabel(QWidget *parent, const QString &text, const QColor &colour, const QFont &font)
+{
+    auto *label = new QLabel(text, parent);
+    label->setFont(font);
+    QPalette colours = label->palette();
+    colours.setColor(QPalette::WindowText, colour);
+    label->setPalette(colours);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QFrame *ColourSquare(QWidget *parent, int left, int top, const QColor &colour)
+{
+    auto *shape = new QFrame(parent);
+    shape->setGeometry(left, top, 10, 10);
+    shape->setAutoFillBackground(true);
+    QPalette colours = shape->palette();
+    colours.setColor(QPalette::Window, colour);
+    shape->setPalette(colours);
+    return shape;
+}

@@ -2,6 +2,9 @@
 
 #include <QFrame>
 
+class QColor;
+class QFont;
+
 #include <vector>
 
 class QLabel;
@@ -39,6 +42,13 @@ private:
     Bevels bevels;
     std::vector<Anchored> anchored;
 };
+
+// A plain-text label in one colour and the given font.
+QLabel *ColouredLabel(QWidget *parent, const QString &text, const QColor &colour,
+                      const QFont &font);
+
+// A filled 10 x 10 square: the key of a chart colour beside its row of figures.
+QFrame *ColourSquare(QWidget *parent, int left, int top, const QColor &colour);
 
 // A horizontal bevel line: dark over light, as a raised bevel's top edge shows.
 QFrame *BevelLine(QWidget *parent, int left, int top, int width);
