@@ -1,6 +1,7 @@
 #include "spin_edit.h"
 
 #include "number_format.h"
+#include "whole_number.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -31,28 +32,8 @@ QToolButton *arrowButton(Qt::ArrowType arrow, QWidget *parent)
 
 std::optional<int> ParseWholeNumber(const QString &text)
 {
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    if (i == text.size())
-        return std::nullopt;
-    long long value = 0;
-    for (; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value * 10 + (c - u'0');
-        if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1)
-            return std::nullopt;
-    }
-    if (negative)
-        value = -value;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return static_cast<int>(value);
+    const QStringView view(text);
+    return ReadWholeNumber(std::u16string_view(view.utf16(), static_cast<size_t>(view.size())));
 }
 
 TSpinEdit::TSpinEdit(int minValue, int maxValue, int value, QWidget *parent)

@@ -1,0 +1,28 @@
+// Runs a fuzz target over every file of the corpus folders given, as the normal test suite does
+// without libFuzzer.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
+
+int main(int argc, char **argv)
+{
+    int files = 0;
+    for (int i = 1; i < argc; ++i) {
+        for (const auto &entry : std::filesystem::recursive_directory_iterator(argv[i])) {
+            if (!entry.is_regular_file())
+                continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                             std::istreambuf_iterator<char>());
+            LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+            ++files;
+        }
+    }
+    std::printf("%d inputs replayed, no failure\n", files);
+    return files > 0 ? 0 : 1;
+}
