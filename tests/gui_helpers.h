@@ -63,7 +63,7 @@ inline std::shared_ptr<SeenBox> AnswerNextMessageBox()
         poll->deleteLater();
         box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->accept();
     });
-    poll->start(10);
+    poll->start(0);
     return seen;
 }
 
@@ -80,7 +80,7 @@ inline void WhenShown(QDialog *dialog, std::function<void()> action)
         poll->deleteLater();
         action();
     });
-    poll->start(10);
+    poll->start(0);
 }
 
 // QString in test failure messages as text, not as a list of characters.
