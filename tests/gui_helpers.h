@@ -72,7 +72,9 @@ inline void WhenShown(QDialog *dialog, std::function<void()> action)
 {
     auto *poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, poll, [dialog, poll, action] {
-        if (!dialog->isVisible() || QApplication::activeModalWidget() != dialog)
+        // Up, modal and with the focus, so that keys typed now reach it.
+        if (!dialog->isVisible() || QApplication::activeModalWidget() != dialog ||
+            !dialog->isActiveWindow())
             return;
         // Stopped at once: deleting waits for the event loop, which may not come before the
         // next dialog is up.
