@@ -43,11 +43,6 @@ void TBitBtn::SetGlyphTop(bool top)
     update();
 }
 
-QSize TBitBtn::sizeHint() const
-{
-    return QPushButton::sizeHint();
-}
-
 void TBitBtn::finishClick()
 {
     if (!closePending)

@@ -23,8 +23,6 @@ public:
     void SetGlyphTop(bool top);
     int ModalResult = 0;
 
-    QSize sizeHint() const override;
-
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
