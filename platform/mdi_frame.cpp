@@ -2,6 +2,7 @@
 
 #include "main_menu.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -29,6 +30,8 @@ public:
         caption = form->windowTitle();
         setWindowTitle(QString());
     }
+
+    QString Caption() const { return caption; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -73,11 +76,38 @@ private:
     int elidedWidth = -1;
 };
 
+// A screen reader reads the caption as the window's name, as it would a title.
+class ChildFrameAccessible : public QAccessibleWidget
+{
+public:
+    explicit ChildFrameAccessible(ChildFrame *frame) : QAccessibleWidget(frame, QAccessible::Window)
+    {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name)
+            return static_cast<ChildFrame *>(widget())->Caption();
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface *childFrameAccessible(const QString &, QObject *object)
+{
+    if (auto *frame = dynamic_cast<ChildFrame *>(object))
+        return new ChildFrameAccessible(frame);
+    return nullptr;
+}
+
 } // namespace
 
 MdiFrame::MdiFrame(QMdiArea *area, QMenuBar *bar, TMainMenu *frameMenu, QObject *parent)
     : QObject(parent), area(area), bar(bar), frameMenu(frameMenu)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(childFrameAccessible);
+        return true;
+    }();
+    (void)accessible;
     connect(area, &QMdiArea::subWindowActivated, this, &MdiFrame::toFront);
     showMenuNow();
     // A child whose control takes the focus (a click into it) becomes the active child.

@@ -240,6 +240,10 @@ TEST_F(Scan, ScreenReadersGetTheLabelsAndTheChartsFigures)
         ASSERT_TRUE(access);
         EXPECT_EQ(access->text(QAccessible::Name), label->text());
     }
+    QAccessibleInterface *frame =
+        QAccessible::queryAccessibleInterface(program.main->Frame()->SubWindowOf(c));
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->text(QAccessible::Name), QStringLiteral("C:\\")) << "the window's caption";
     QAccessibleInterface *chart = QAccessible::queryAccessibleInterface(c->DBChart1);
     ASSERT_TRUE(chart);
     EXPECT_EQ(chart->text(QAccessible::Name), QStringLiteral("Laufwerksbelegung C:\\"));
