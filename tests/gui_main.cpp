@@ -1,19 +1,7 @@
-// The main of the GUI tests: the program's application object on Qt's offscreen platform unless
-// another platform is asked for, then every test.
-#include "application.h"
-#include "fonts.h"
-#include "screen.h"
-
-#include <gtest/gtest.h>
+// The main of the GUI tests.
+#include "gui_tests.h"
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication application(argc, argv);
-    application.SetTitle(QStringLiteral("Volumo"));
-    TScreen screen;
-    InstallFontSubstitutes();
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunGuiTests(argc, argv);
 }

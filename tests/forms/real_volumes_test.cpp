@@ -1,6 +1,7 @@
 // The real program on real volumes: tmpfs volumes of 931 GiB, 1863 GiB and 512 MiB mounted in a
 // private mount namespace (as root), seen through the Linux volume source by the real forms.
 #include "../gui_helpers.h"
+#include "../gui_tests.h"
 #include "About.h"
 #include "Anordn.h"
 #include "Childwin.h"
@@ -141,17 +142,7 @@ int main(int argc, char **argv)
 {
     const bool listing = argc > 1 && std::string(argv[1]).rfind("--gtest_list", 0) == 0;
     const bool mounted = !listing && mountVolumes();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    int result = 0;
-    {
-        TApplication application(argc, argv);
-        application.SetTitle(QStringLiteral("Volumo"));
-        TScreen screen;
-        InstallFontSubstitutes();
-        testing::InitGoogleTest(&argc, argv);
-        result = RUN_ALL_TESTS();
-    }
+    const int result = RunGuiTests(argc, argv);
     if (mounted)
         unmountVolumes();
     return result;

@@ -1,6 +1,7 @@
 // Many refreshes with 24 drives and many showings of each dialog leave neither memory nor
 // objects behind. The number of rounds is the first argument (2000 unless said).
 #include "../gui_helpers.h"
+#include "../gui_tests.h"
 #include "About.h"
 #include "Anordn.h"
 #include "Gesview.h"
@@ -137,12 +138,5 @@ int main(int argc, char **argv)
 {
     if (argc > 1 && std::string(argv[1]).rfind("--", 0) != 0)
         rounds = std::stoi(argv[1]);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication application(argc, argv);
-    application.SetTitle(QStringLiteral("Volumo"));
-    TScreen screen;
-    InstallFontSubstitutes();
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunGuiTests(argc, argv);
 }

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "application.h"
+#include "fonts.h"
+#include "screen.h"
+
+#include <gtest/gtest.h>
+
+// Runs every test inside the program's application object, on Qt's offscreen platform unless
+// another platform is asked for.
+inline int RunGuiTests(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication application(argc, argv);
+    application.SetTitle(QStringLiteral("Volumo"));
+    TScreen screen;
+    InstallFontSubstitutes();
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
