@@ -1,13 +1,92 @@
 #include "buttons.h"
 
+#include <QAccessibleWidget>
 #include <QDialog>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+namespace {
+
+// A caption as a screen reader speaks it: access-key marks dropped, "&&" read as "&".
+QString spokenCaption(const QString &caption)
+{
+    QString spoken;
+    spoken.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && ++i == caption.size())
+            break;
+        spoken += caption[i];
+    }
+    return spoken;
+}
+
+// Pressing one of our buttons through assistive technology clicks it once control is back in
+// the event loop. A click that opens a modal dialog would otherwise keep the screen reader's
+// request unanswered until that dialog closes, and the screen reader stalls meanwhile.
+class ButtonAccessible : public QAccessibleWidget
+{
+public:
+    explicit ButtonAccessible(QAbstractButton *button)
+        : QAccessibleWidget(button, QAccessible::Button)
+    {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return spokenCaption(button()->text());
+        return QAccessibleWidget::text(kind);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.pressed = button()->isDown();
+        if (auto *push = qobject_cast<QPushButton *>(button()))
+            state.defaultButton = push->isDefault();
+        return state;
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString &action) override
+    {
+        if (action != pressAction()) {
+            QAccessibleWidget::doAction(action);
+            return;
+        }
+        QMetaObject::invokeMethod(button(), &QAbstractButton::click, Qt::QueuedConnection);
+    }
+
+private:
+    QAbstractButton *button() const { return static_cast<QAbstractButton *>(widget()); }
+};
+
+QAccessibleInterface *buttonAccessible(const QString &, QObject *object)
+{
+    if (qobject_cast<TBitBtn *>(object) || qobject_cast<TSpeedButton *>(object))
+        return new ButtonAccessible(static_cast<QAbstractButton *>(object));
+    return nullptr;
+}
+
+void installButtonAccessible()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(buttonAccessible);
+        return true;
+    }();
+    (void)installed;
+}
+
+} // namespace
+
 TBitBtn::TBitBtn(QWidget *parent) : QPushButton(parent)
 {
+    installButtonAccessible();
     setFocusPolicy(Qt::StrongFocus);
     setAutoDefault(false);
     // The click handlers connected after this one run first; the dialog closes once they are
@@ -96,6 +175,7 @@ void TBitBtn::paintEvent(QPaintEvent *event)
 
 TSpeedButton::TSpeedButton(QWidget *parent) : QToolButton(parent)
 {
+    installButtonAccessible();
     setFocusPolicy(Qt::NoFocus);
     setAutoRaise(true);
     setToolButtonStyle(Qt::ToolButtonTextUnderIcon);

@@ -2,6 +2,7 @@
 
 #include "number_format.h"
 
+#include <QAccessibleWidget>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -71,6 +72,14 @@ void drawArrowHead(QPainter &painter, QPointF tip, QPointF from)
     painter.setBrush(painter.pen().color());
     painter.drawPolygon(head);
     painter.restore();
+}
+
+// Announced as a chart, with its title as the name and its figures as the description.
+QAccessibleInterface *chartAccessible(const QString &, QObject *object)
+{
+    if (auto *chart = qobject_cast<TDBChart *>(object))
+        return new QAccessibleWidget(chart, QAccessible::Chart);
+    return nullptr;
 }
 
 } // namespace
@@ -148,6 +157,11 @@ void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind)
 
 TDBChart::TDBChart(QWidget *parent) : QWidget(parent)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(chartAccessible);
+        return true;
+    }();
+    (void)accessible;
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 

@@ -246,6 +246,7 @@ TEST_F(Scan, ScreenReadersGetTheLabelsAndTheChartsFigures)
     EXPECT_EQ(frame->text(QAccessible::Name), QStringLiteral("C:\\")) << "the window's caption";
     QAccessibleInterface *chart = QAccessible::queryAccessibleInterface(c->DBChart1);
     ASSERT_TRUE(chart);
+    EXPECT_EQ(chart->role(), QAccessible::Chart);
     EXPECT_EQ(chart->text(QAccessible::Name), QStringLiteral("Laufwerksbelegung C:\\"));
     EXPECT_EQ(chart->text(QAccessible::Description), QStringLiteral("531 GB belegt, 400 GB frei"));
 }

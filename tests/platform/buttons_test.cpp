@@ -2,6 +2,7 @@
 #include "buttons.h"
 #include "dialog_form.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <gtest/gtest.h>
 
@@ -75,4 +76,50 @@ TEST(DialogForm, EscClosesNothingAndTheCloseBoxOnlyWhereDeclared)
         EXPECT_TRUE(visibleAfterEsc) << "close box " << closeBox;
         EXPECT_EQ(visibleAfterClose, !closeBox);
     }
+}
+
+TEST(Buttons, APressThroughAssistiveTechnologyClicksOnceBackInTheEventLoop)
+{
+    QWidget window;
+    auto *refresh = new TSpeedButton(&window);
+    refresh->setText(QStringLiteral("&Aktualisieren"));
+    auto *disabled = new TBitBtn(&window);
+    disabled->setText(QStringLiteral("Drag && Drop"));
+    disabled->setEnabled(false);
+    ASSERT_TRUE(ShowActive(&window));
+
+    TDialogForm dialog(QStringLiteral("Test"), QSize(200, 100), false);
+    auto *ok = new TBitBtn(&dialog);
+    ok->SetKind(TBitBtn::bkOK);
+
+    // The refresh button opens a modal dialog, as the tool bar's buttons do.
+    int result = -1;
+    QObject::connect(refresh, &QAbstractButton::clicked, refresh, [&] { result = dialog.exec(); });
+    QAccessibleInterface *button = QAccessible::queryAccessibleInterface(refresh);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->role(), QAccessible::Button);
+    EXPECT_EQ(button->text(QAccessible::Name), QStringLiteral("Aktualisieren"));
+    ASSERT_NE(button->actionInterface(), nullptr);
+    EXPECT_EQ(button->actionInterface()->actionNames().value(0),
+              QAccessibleActionInterface::pressAction());
+
+    button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_FALSE(dialog.isVisible()) << "the press must not wait for the dialog";
+    EXPECT_EQ(result, -1);
+    QAccessibleInterface *okButton = QAccessible::queryAccessibleInterface(ok);
+    EXPECT_TRUE(okButton->state().defaultButton);
+    WhenShown(&dialog, [&] {
+        okButton->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    });
+    ASSERT_TRUE(WaitFor([&] { return result != -1; }));
+    EXPECT_EQ(result, QDialog::Accepted);
+
+    int clicks = 0;
+    QObject::connect(disabled, &QAbstractButton::clicked, disabled, [&] { ++clicks; });
+    QAccessibleInterface *greyed = QAccessible::queryAccessibleInterface(disabled);
+    EXPECT_EQ(greyed->text(QAccessible::Name), QStringLiteral("Drag & Drop"));
+    EXPECT_TRUE(greyed->state().disabled);
+    greyed->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTest::qWait(20);
+    EXPECT_EQ(clicks, 0);
 }
