@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QProxyStyle>
 #include <QTimer>
 
 #include <exception>
@@ -21,6 +22,36 @@ static void registerPictures()
 namespace {
 
 const char *const showHintProperty = "volumoShowHint";
+
+// The platform style, except that it makes each of its standard pictures once. Every drive
+// window's frame asks for seven of them for its system menu, and the style decodes them from
+// image files afresh each time: a sixth of opening a drive window went into that.
+class PictureKeepingStyle : public QProxyStyle
+{
+public:
+    QIcon standardIcon(StandardPixmap picture, const QStyleOption *option,
+                       const QWidget *widget) const override
+    {
+        if (option)
+            return QProxyStyle::standardIcon(picture, option, widget);
+        const Qt::LayoutDirection direction =
+            widget ? widget->layoutDirection() : QGuiApplication::layoutDirection();
+        const int key = static_cast<int>(picture) * 2 + (direction == Qt::RightToLeft ? 1 : 0);
+        auto kept = pictures.constFind(key);
+        if (kept == pictures.constEnd())
+            kept = pictures.insert(key, QProxyStyle::standardIcon(picture, option, widget));
+        return *kept;
+    }
+
+    void unpolish(QApplication *application) override
+    {
+        pictures.clear(); // a new theme may bring new pictures
+        QProxyStyle::unpolish(application);
+    }
+
+private:
+    mutable QHash<int, QIcon> pictures;
+};
 
 } // namespace
 
@@ -45,6 +76,7 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     Application = this;
     registerPictures();
+    setStyle(new PictureKeepingStyle);
     installEventFilter(this);
     leaving.setSingleShot(true);
     leaving.setInterval(50);
