@@ -62,7 +62,7 @@ TMDIChild::TMDIChild(QWidget *parent) : QWidget(parent)
     Label6 = panelLabel(Panel1, QStringLiteral("Speicherkapazität"), Qt::black, Qt::AlignLeft);
     Label6->move(22, 49);
     for (QLabel *caption : {Label2, Label1, Label6})
-        caption->resize(caption->sizeHint().width(), 13);
+        caption->resize(TextSize(caption).width(), 13);
 
     // Design width 301: the gigabytes end 56 px before the right edge (at 245), the
     // percentages 21 px before it (at 280); both columns follow that edge.
@@ -96,13 +96,12 @@ TMDIChild::TMDIChild(QWidget *parent) : QWidget(parent)
     Bevel1->setFrameShadow(QFrame::Raised);
     Bevel1->setGeometry(0, 41, 301, 2);
 
-    createMenu();
+    MainMenu1 = new TMainMenu(this, [this] { createMenu(); });
     Screen->RegisterForm(this);
 }
 
 void TMDIChild::createMenu()
 {
-    MainMenu1 = new TMainMenu(this);
     QMenu *Datei1 = MainMenu1->AddMenu(QStringLiteral("&Datei"), QString());
     QAction *Ende1 =
         MainMenu1->AddItem(Datei1, QStringLiteral("&Beenden"), QStringLiteral("Programm beenden"));

@@ -3,8 +3,49 @@
 #include <algorithm>
 
 #include <QEvent>
+#include <QHash>
 #include <QLabel>
 #include <QPainter>
+
+namespace {
+
+struct MeasuredText
+{
+    QFont font;
+    QString text;
+    int dpi;
+    friend bool operator==(const MeasuredText &, const MeasuredText &) = default;
+};
+
+size_t qHash(const MeasuredText &key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.font, key.text, key.dpi);
+}
+
+// Only the font, the text and the resolution decide such a label's size.
+bool plainOneLine(const QLabel *label)
+{
+    return label->textFormat() == Qt::PlainText && !label->wordWrap() && label->margin() == 0 &&
+           label->indent() <= 0 && label->frameWidth() == 0 && label->contentsMargins().isNull() &&
+           label->pixmap().isNull();
+}
+
+} // namespace
+
+QSize TextSize(const QLabel *label)
+{
+    if (!plainOneLine(label))
+        return label->sizeHint();
+    static QHash<MeasuredText, QSize> measured;
+    MeasuredText key{label->font(), label->text(), label->logicalDpiY()};
+    if (const auto kept = measured.constFind(key); kept != measured.constEnd())
+        return *kept;
+    if (measured.size() >= 4096) // figures change over months of refreshes; keep it bounded
+        measured.clear();
+    const QSize size = label->sizeHint();
+    measured.insert(std::move(key), size);
+    return size;
+}
 
 TPanel::TPanel(QWidget *parent, Bevels bevels) : QFrame(parent), bevels(bevels) {}
 
@@ -16,11 +57,8 @@ void TPanel::AnchorRight(QLabel *label, int gapToRight, int top, int fixedWidth)
 
 void TPanel::place(const Anchored &entry) const
 {
-    // Measuring a text is dear: only labels sized to their text are measured, and only once
-    // they can be seen.
-    if (!isVisible())
-        return;
-    const int width = entry.fixedWidth > 0 ? entry.fixedWidth : entry.label->sizeHint().width();
+    // Placed even while hidden: a label shown without a size of its own would measure itself.
+    const int width = entry.fixedWidth > 0 ? entry.fixedWidth : TextSize(entry.label).width();
     const int height = std::max(13, entry.label->fontMetrics().height()); // as declared
     entry.label->setGeometry(this->width() - entry.gapToRight - width, entry.top, width, height);
 }

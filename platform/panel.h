@@ -43,6 +43,10 @@ private:
     std::vector<Anchored> anchored;
 };
 
+// The size a plain one-line label asks for to show its text, as QLabel::sizeHint() gives it.
+// Measuring a text is dear, so each text is measured once per font and resolution.
+QSize TextSize(const QLabel *label);
+
 // A plain-text label in one colour and the given font.
 QLabel *ColouredLabel(QWidget *parent, const QString &text, const QColor &colour,
                       const QFont &font);
