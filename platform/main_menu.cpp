@@ -5,7 +5,18 @@
 #include <QAction>
 #include <QMenu>
 
-TMainMenu::TMainMenu(QWidget *owner) : QObject(owner), owner(owner) {}
+#include <utility>
+
+TMainMenu::TMainMenu(QWidget *owner, std::function<void()> fill)
+    : QObject(owner), owner(owner), fill(std::move(fill))
+{}
+
+const std::vector<QMenu *> &TMainMenu::Items()
+{
+    if (fill)
+        std::exchange(fill, nullptr)();
+    return items;
+}
 
 QMenu *TMainMenu::AddMenu(const QString &caption, const QString &hint)
 {

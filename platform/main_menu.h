@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class QAction;
@@ -16,16 +17,20 @@ class TMainMenu : public QObject
     Q_OBJECT
 
 public:
-    explicit TMainMenu(QWidget *owner);
+    // `fill`, when given, adds the entries the first time they are asked for: a form opened
+    // many times over (a drive window) rarely has its menu shown at all, and each drop-down
+    // is a window of its own, dear to make and to destroy.
+    explicit TMainMenu(QWidget *owner, std::function<void()> fill = {});
 
     // A top-level entry; `caption` may mark its access letter with '&'.
     QMenu *AddMenu(const QString &caption, const QString &hint);
     // A command in a drop-down.
     QAction *AddItem(QMenu *menu, const QString &caption, const QString &hint);
 
-    const std::vector<QMenu *> &Items() const { return items; }
+    const std::vector<QMenu *> &Items();
 
 private:
     QWidget *owner;
+    std::function<void()> fill;
     std::vector<QMenu *> items;
 };

@@ -109,7 +109,7 @@ TEST_F(DriveWindow, CloseBoxDestroysTheWindow)
 TEST_F(DriveWindow, MenuEntriesForwardToTheMainWindow)
 {
     TMDIChild *child = front();
-    const auto *menu = child->findChild<TMainMenu *>();
+    auto *menu = child->findChild<TMainMenu *>();
     ASSERT_TRUE(menu);
     QStringList entries;
     QStringList hints;
