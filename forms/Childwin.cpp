@@ -51,6 +51,7 @@ TMDIChild::TMDIChild(QWidget *parent) : QWidget(parent)
     auto *panel = new TPanel(this);
     Panel1 = panel;
     Panel1->setFixedHeight(66);
+    Panel1->setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 11));
     layout->addWidget(Panel1);
 
     Shape2 = ColourSquare(Panel1, 6, 7, clBlue);

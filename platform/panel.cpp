@@ -114,11 +114,19 @@ QFrame *BevelLine(QWidget *parent, int left, int top, int width)
 QLabel *ColouredLabel(QWidget *parent, const QString &text, const QColor &colour, const QFont &font)
 {
     auto *label = new QLabel(text, parent);
-    label->setFont(font);
-    QPalette colours = label->palette();
-    colours.setColor(QPalette::WindowText, colour);
-    label->setPalette(colours);
     label->setTextFormat(Qt::PlainText);
+    // A panel full of labels in one font carries it once, and the labels inherit it.
+    if (!parent || parent->font() != font)
+        label->setFont(font);
+    // Only the text colour is the label's own; everything else comes from its parent.
+    static QHash<QRgb, QPalette> colours;
+    auto kept = colours.constFind(colour.rgba());
+    if (kept == colours.constEnd()) {
+        QPalette own;
+        own.setColor(QPalette::WindowText, colour);
+        kept = colours.insert(colour.rgba(), own);
+    }
+    label->setPalette(*kept);
     return label;
 }
 
