@@ -1,5 +1,6 @@
 #include "About.h"
 
+#include "Main.h"
 #include "application.h"
 #include "buttons.h"
 #include "event_handler.h"
@@ -145,6 +146,15 @@ TFormInfo::TFormInfo(QWidget *parent)
 TFormInfo::~TFormInfo()
 {
     Screen->UnregisterForm(this);
+    if (FormInfo == this)
+        FormInfo = nullptr;
+}
+
+TFormInfo *TheFormInfo()
+{
+    if (!FormInfo)
+        FormInfo = new TFormInfo(MainForm);
+    return FormInfo;
 }
 
 void TFormInfo::FormCreate(QObject *)

@@ -179,7 +179,7 @@ void TMDIChild::AktionNeuClick(QObject *Sender)
 
 void TMDIChild::AktionGesamtClick(QObject *)
 {
-    Screen->ShowModal(GESAMT);
+    Screen->ShowModal(TheGESAMT());
 }
 
 void TMDIChild::Anordnung1Click(QObject *Sender)

@@ -1,5 +1,6 @@
 #include "Gesview.h"
 
+#include "Main.h"
 #include "application.h"
 #include "buttons.h"
 #include "chart.h"
@@ -155,4 +156,13 @@ void TGESAMT::FormActivate(QObject *)
 TGESAMT::~TGESAMT()
 {
     Screen->UnregisterForm(this);
+    if (GESAMT == this)
+        GESAMT = nullptr;
+}
+
+TGESAMT *TheGESAMT()
+{
+    if (!GESAMT)
+        GESAMT = new TGESAMT(MainForm);
+    return GESAMT;
 }

@@ -44,3 +44,8 @@ public:
 };
 
 extern TGESAMT *GESAMT;
+
+// GESAMT, made the first time it is asked for if the program did not make it at start (the
+// program leaves it until it is opened, so that its first frame comes sooner); it belongs to
+// the main form.
+TGESAMT *TheGESAMT();

@@ -260,12 +260,12 @@ void TMainForm::Ende1Click(QObject *)
 
 void TMainForm::HelpAboutItemClick(QObject *)
 {
-    Screen->ShowModal(FormInfo);
+    Screen->ShowModal(TheFormInfo());
 }
 
 void TMainForm::btnAllDirvesClick(QObject *)
 {
-    Screen->ShowModal(GESAMT);
+    Screen->ShowModal(TheGESAMT());
 }
 
 void TMainForm::AktualisierenClick(QObject *Sender)

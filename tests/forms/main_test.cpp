@@ -274,3 +274,45 @@ TEST_F(MainForm, CloseBoxAndBeendenEndTheProgramWithoutAQuestion)
         << "\"&Beenden\" in a drive window's menu";
     EXPECT_FALSE(main->isVisible());
 }
+
+// A program that did not make the about dialog and the total overview at start makes each
+// when it is first opened, as a child of the main form, and only once.
+TEST_F(MainForm, DialogsNotMadeAtStartAreMadeWhenFirstOpened)
+{
+    Program &program = Program::Get();
+    FormInfo = nullptr;
+    GESAMT = nullptr;
+
+    QString aboutTitle;
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        aboutTitle = dialog->windowTitle();
+        poll->stop();
+        poll->deleteLater();
+        dialog->done(QDialog::Accepted);
+    });
+    poll->start(0);
+    program.main->HelpAboutItemClick(program.main);
+    EXPECT_EQ(aboutTitle, QStringLiteral("Info"));
+    ASSERT_NE(FormInfo, nullptr);
+    EXPECT_NE(FormInfo, program.info);
+    EXPECT_EQ(FormInfo->parent(), program.main);
+    EXPECT_EQ(TheFormInfo(), FormInfo) << "made once";
+
+    TGESAMT *made = TheGESAMT();
+    ASSERT_NE(made, nullptr);
+    EXPECT_NE(made, program.gesamt);
+    EXPECT_EQ(made->parent(), program.main);
+    EXPECT_EQ(TheGESAMT(), made);
+
+    // Gone again, they leave no dangling form behind.
+    delete FormInfo;
+    delete GESAMT;
+    EXPECT_EQ(FormInfo, nullptr);
+    EXPECT_EQ(GESAMT, nullptr);
+    FormInfo = program.info;
+    GESAMT = program.gesamt;
+}
