@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,22 +32,19 @@
 
 namespace {
 
-// The program block, as app/main.cpp runs it, with `source` for the volumes.
+// The program block, as app/main.cpp runs it, with `source` for the volumes; the about dialog
+// and the total overview are made when first opened.
 struct Forms
 {
     explicit Forms(VolumeSource &source)
     {
         InstallVolumeSource(&source);
         MainForm = &main;
-        FormInfo = &info;
-        GESAMT = &gesamt;
         anordnung = &settings;
     }
     ~Forms() { InstallVolumeSource(nullptr); }
 
     TMainForm main;
-    TFormInfo info{&main};
-    TGESAMT gesamt{&main};
     Tanordnung settings{&main};
 };
 
@@ -241,7 +239,38 @@ void StartUpToFirstFrame(benchmark::State &state)
     state.counters["ratio"] = pairedRatio(ours, baseline);
 }
 
-// In the child: the program block up to its first complete frame, then out at once.
+// Ends the process as soon as a shown window's first complete frame is painted. A frame is
+// painted while the window handles an expose event (the first) or an update request (later
+// ones); once `complete` holds at either, the process ends right after that event.
+class FirstFrame : public QObject
+{
+public:
+    FirstFrame(QWidget *window, std::function<bool()> complete)
+        : window(window), complete(std::move(complete))
+    {
+        window->installEventFilter(this);
+        window->windowHandle()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const bool paints = (watched == window && event->type() == QEvent::UpdateRequest) ||
+                            (watched == window->windowHandle() && event->type() == QEvent::Expose);
+        if (paints && complete()) {
+            QMetaObject::invokeMethod(
+                this, [] { std::_Exit(0); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    QWidget *window;
+    std::function<bool()> complete;
+};
+
+// In the child: the program block as app/main.cpp runs it, up to its first complete frame
+// (the main window with its drive windows), then out at once.
 int startUp(const char *which)
 {
     if (std::strcmp(which, "volumo") == 0) {
@@ -249,19 +278,16 @@ int startUp(const char *which)
         Forms forms(*host);
         forms.main.show();
         forms.main.activateWindow();
-        (void)QTest::qWaitForWindowActive(&forms.main);
-        forms.main.grab(); // paints the frame and its drive windows
-        std::fflush(stdout);
-        std::_Exit(forms.main.MDIChildCount() > 0 ? 0 : 1);
+        FirstFrame frame(&forms.main, [&] { return forms.main.MDIChildCount() > 0; });
+        return QApplication::exec();
     }
     QMainWindow window;
     window.setCentralWidget(new QMdiArea);
     window.resize(984, 741);
     window.show();
     window.activateWindow();
-    (void)QTest::qWaitForWindowActive(&window);
-    window.grab();
-    std::_Exit(0);
+    FirstFrame frame(&window, [] { return true; });
+    return QApplication::exec();
 }
 
 long peakKilobytes()
@@ -344,10 +370,12 @@ int main(int argc, char **argv)
             return measureMemory("bare");
         return bareSubWindows(std::stoi(mode.substr(18)));
     }
+    FontConfigurationReader fontConfiguration; // as app/main.cpp
     TApplication application(argc, argv);
     application.SetTitle(QStringLiteral("Volumo"));
     InstallFontSubstitutes();
     TScreen screen;
+    fontConfiguration.Join();
     if (mode.rfind("--memory=", 0) == 0)
         return measureMemory(argv[1] + 9);
     if (mode.rfind("--startup=", 0) == 0)
