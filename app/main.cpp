@@ -49,7 +49,6 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    FontConfigurationReader fontConfiguration;
     qInstallMessageHandler(startupMessages);
     TApplication application(argc, argv);
     starting = false;
@@ -62,7 +61,6 @@ int main(int argc, char *argv[])
     const std::unique_ptr<VolumeSource> volumes = CreateHostVolumeSource();
     InstallVolumeSource(volumes.get());
     SeparatorWatcher separators;
-    fontConfiguration.Join(); // the forms measure text from here on
 
     // The forms in their order; each lives until the program ends. The about dialog and the
     // total overview are made when first opened (TheFormInfo, TheGESAMT): neither is on screen

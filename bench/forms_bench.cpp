@@ -370,12 +370,10 @@ int main(int argc, char **argv)
             return measureMemory("bare");
         return bareSubWindows(std::stoi(mode.substr(18)));
     }
-    FontConfigurationReader fontConfiguration; // as app/main.cpp
     TApplication application(argc, argv);
     application.SetTitle(QStringLiteral("Volumo"));
     InstallFontSubstitutes();
     TScreen screen;
-    fontConfiguration.Join();
     if (mode.rfind("--memory=", 0) == 0)
         return measureMemory(argv[1] + 9);
     if (mode.rfind("--startup=", 0) == 0)

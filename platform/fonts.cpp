@@ -2,23 +2,6 @@
 
 #include <QStringList>
 
-#ifdef VOLUMO_HAVE_FONTCONFIG
-#include <fontconfig/fontconfig.h>
-#endif
-
-FontConfigurationReader::FontConfigurationReader()
-{
-#ifdef VOLUMO_HAVE_FONTCONFIG
-    reader = std::thread([] { FcInit(); });
-#endif
-}
-
-void FontConfigurationReader::Join()
-{
-    if (reader.joinable())
-        reader.join();
-}
-
 void InstallFontSubstitutes()
 {
     const QStringList sans = {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
