@@ -352,7 +352,7 @@ void PeakMemory(benchmark::State &state)
 } // namespace
 
 BENCHMARK(Refresh24DriveWindows)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
-BENCHMARK(StartUpToFirstFrame)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(StartUpToFirstFrame)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
