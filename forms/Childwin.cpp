@@ -23,8 +23,8 @@ const QColor clFuchsia(255, 0, 255);
 QLabel *panelLabel(QWidget *panel, const QString &text, const QColor &colour,
                    Qt::Alignment alignment)
 {
-    QLabel *label =
-        ColouredLabel(panel, text, colour, DeclaredFont(QStringLiteral("MS Sans Serif"), 11));
+    // The panel carries the labels' font.
+    QLabel *label = ColouredLabel(panel, text, colour, panel->font());
     label->setAlignment(alignment | Qt::AlignVCenter);
     return label;
 }

@@ -1,5 +1,7 @@
 #include "buttons.h"
 
+#include "accessible.h"
+
 #include <QAccessibleWidget>
 #include <QDialog>
 #include <QMouseEvent>
@@ -73,20 +75,11 @@ QAccessibleInterface *buttonAccessible(const QString &, QObject *object)
     return nullptr;
 }
 
-void installButtonAccessible()
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(buttonAccessible);
-        return true;
-    }();
-    (void)installed;
-}
-
 } // namespace
 
 TBitBtn::TBitBtn(QWidget *parent) : QPushButton(parent)
 {
-    installButtonAccessible();
+    InstallAccessibleFactoryOnce<buttonAccessible>();
     setFocusPolicy(Qt::StrongFocus);
     setAutoDefault(false);
     // The click handlers connected after this one run first; the dialog closes once they are
@@ -175,7 +168,7 @@ void TBitBtn::paintEvent(QPaintEvent *event)
 
 TSpeedButton::TSpeedButton(QWidget *parent) : QToolButton(parent)
 {
-    installButtonAccessible();
+    InstallAccessibleFactoryOnce<buttonAccessible>();
     setFocusPolicy(Qt::NoFocus);
     setAutoRaise(true);
     setToolButtonStyle(Qt::ToolButtonTextUnderIcon);

@@ -1,5 +1,6 @@
 #include "chart.h"
 
+#include "accessible.h"
 #include "number_format.h"
 
 #include <QAccessibleWidget>
@@ -157,11 +158,7 @@ void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind)
 
 TDBChart::TDBChart(QWidget *parent) : QWidget(parent)
 {
-    static const bool accessible = [] {
-        QAccessible::installFactory(chartAccessible);
-        return true;
-    }();
-    (void)accessible;
+    InstallAccessibleFactoryOnce<chartAccessible>();
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 

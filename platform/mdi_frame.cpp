@@ -1,5 +1,6 @@
 #include "mdi_frame.h"
 
+#include "accessible.h"
 #include "main_menu.h"
 
 #include <QAccessibleWidget>
@@ -103,11 +104,7 @@ QAccessibleInterface *childFrameAccessible(const QString &, QObject *object)
 MdiFrame::MdiFrame(QMdiArea *area, QMenuBar *bar, TMainMenu *frameMenu, QObject *parent)
     : QObject(parent), area(area), bar(bar), frameMenu(frameMenu)
 {
-    static const bool accessible = [] {
-        QAccessible::installFactory(childFrameAccessible);
-        return true;
-    }();
-    (void)accessible;
+    InstallAccessibleFactoryOnce<childFrameAccessible>();
     connect(area, &QMdiArea::subWindowActivated, this, &MdiFrame::toFront);
     showMenuNow();
     // A child whose control takes the focus (a click into it) becomes the active child.
