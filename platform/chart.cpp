@@ -1,6 +1,7 @@
 #include "chart.h"
 
 #include "accessible.h"
+#include "fonts.h"
 #include "number_format.h"
 
 #include <QAccessibleWidget>
@@ -19,17 +20,12 @@ constexpr double legendGap = 5;
 
 QFont titleFont()
 {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(11);
-    font.setBold(true);
-    return font;
+    return DeclaredFont(QStringLiteral("Arial"), 11, true);
 }
 
 QFont markFont()
 {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(11);
-    return font;
+    return DeclaredFont(QStringLiteral("Arial"), 11);
 }
 
 QString valueText(double value)

@@ -7,5 +7,6 @@
 // installed ones; Liberation Sans has Arial's metrics. Called once at start-up.
 void InstallFontSubstitutes();
 
-// A declared face at a declared character height in pixels.
+// A declared face, or the installed face that stands in for it, at a declared character height
+// in pixels.
 QFont DeclaredFont(const QString &face, int pixelHeight, bool bold = false);
