@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QHelpEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -75,6 +77,9 @@ void SetShowHint(QWidget *widget, bool show)
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     Application = this;
+    if (toolkitTexts.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(&toolkitTexts);
     registerPictures();
     setStyle(new PictureKeepingStyle);
     installEventFilter(this);

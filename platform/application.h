@@ -6,6 +6,7 @@ class QAction;
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QTranslator>
 
 #include <functional>
 
@@ -43,6 +44,9 @@ private:
     void hintFromMenu(QWidget *menu, QPoint position);
     void hintFromWidget(QWidget *widget);
 
+    // Qt's own texts (a window's system menu, its title-bar buttons, a text field's context
+    // menu) in German, where the system has Qt's German translations.
+    QTranslator toolkitTexts;
     QString title;
     QString hint;
     QPointer<QWidget> hovered;
