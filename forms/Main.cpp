@@ -289,6 +289,7 @@ void TMainForm::ScanDrives(QObject *Sender)
     for (int i = MDIChildCount() - 1; i >= 0; --i)
         frame->Close(MDIChildren(i));
 
+    const MdiFrame::Opening opening(*frame);
     for (DriveNumber = 26; DriveNumber >= 3; --DriveNumber) {
         // Each drive's pass on its own: a failure ends that pass, and the scan goes on.
         try {

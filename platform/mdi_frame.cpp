@@ -30,6 +30,17 @@ public:
         setWidget(form);
         caption = form->windowTitle();
         setWindowTitle(QString());
+        // The system menu gets its entries back when it is first opened. QMdiSubWindow sets
+        // their visibility at each change of state, and each change made the closed menu
+        // redo its entries, some 400,000 instructions for every window that opens.
+        QMenu *menu = systemMenu();
+        systemEntries = menu->actions();
+        for (QAction *entry : std::as_const(systemEntries))
+            menu->removeAction(entry);
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+            if (menu->isEmpty())
+                menu->addActions(systemEntries);
+        });
     }
 
     QString Caption() const { return caption; }
@@ -72,6 +83,7 @@ protected:
     }
 
 private:
+    QList<QAction *> systemEntries;
     QString caption;
     QString elided;
     int elidedWidth = -1;
@@ -168,14 +180,44 @@ void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
             });
 
     area->addSubWindow(frame);
-    frame->show();
+    if (openings > 0) {
+        // A frame activates itself when shown, and each activation deactivates every other
+        // child; a disabled frame does not, so it is shown disabled and activated later.
+        frame->setAttribute(Qt::WA_Disabled, true);
+        frame->show();
+        frame->setAttribute(Qt::WA_Disabled, false);
+    } else {
+        frame->show();
+    }
     // The frame's margins hold its border and title bar; the form gets its client size.
     const QMargins margins = frame->contentsMargins();
     frame->resize(clientSize.grownBy(margins));
-    area->setActiveSubWindow(frame);
-    form->setFocus(Qt::OtherFocusReason);
+    if (openings > 0)
+        openedInOpening = true;
+    else
+        activate(children.front());
     toFront(frame);
     emit ChildrenChanged();
+}
+
+void MdiFrame::activate(const Child &child)
+{
+    area->setActiveSubWindow(child.frame);
+    child.form->setFocus(Qt::OtherFocusReason);
+}
+
+MdiFrame::Opening::Opening(MdiFrame &frame) : frame(frame)
+{
+    ++frame.openings;
+}
+
+MdiFrame::Opening::~Opening()
+{
+    if (--frame.openings > 0 || !frame.openedInOpening)
+        return;
+    frame.openedInOpening = false;
+    if (!frame.children.empty())
+        frame.activate(frame.children.front());
 }
 
 void MdiFrame::toFront(QMdiSubWindow *frame)

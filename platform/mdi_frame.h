@@ -28,9 +28,24 @@ public:
     MdiFrame(QMdiArea *area, QMenuBar *bar, TMainMenu *frameMenu, QObject *parent = nullptr);
 
     // Opens `form` as a child with the given client size; it becomes the active child, takes
-    // the focus and goes to the front of the list.
+    // the focus and goes to the front of the list. Inside an Opening, only the child in front
+    // is activated and focused, when the Opening ends.
     void AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
                   std::function<TCloseAction()> onClose);
+
+    // Opens several children at once. Activating a child deactivates every other one, so
+    // opening n children one by one took n * n / 2 deactivations; the end state is the same.
+    class Opening
+    {
+    public:
+        explicit Opening(MdiFrame &frame);
+        ~Opening();
+        Opening(const Opening &) = delete;
+        Opening &operator=(const Opening &) = delete;
+
+    private:
+        MdiFrame &frame;
+    };
 
     int MDIChildCount() const { return static_cast<int>(children.size()); }
     QWidget *MDIChildren(int index) const;
@@ -73,6 +88,7 @@ private:
     void removeChild(QObject *frame);
     void showMenu();
     void showMenuNow();
+    void activate(const Child &child);
 
     QMdiArea *area;
     // The bar and the menus may go before the children when the whole frame is torn down.
@@ -80,5 +96,7 @@ private:
     QPointer<TMainMenu> frameMenu;
     TMainMenu *shownMenu = nullptr;
     bool menuQueued = false;
+    int openings = 0;
+    bool openedInOpening = false;
     std::vector<Child> children;
 };

@@ -10,7 +10,9 @@
 #include "status_bar.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QRadioButton>
@@ -135,6 +137,20 @@ TEST_F(Scan, OneWindowPerUsableDriveInLetterOrder)
     // 2 rows, 3 columns: the top row, left to right.
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(program.main->Frame()->Bounds(window(i)).topLeft(), QPoint(320 * i, 0));
+}
+
+TEST_F(Scan, TheWindowOpenedLastIsActiveAndHasTheFocus)
+{
+    refreshWith([](FakeVolumeSource &drives) {
+        drives.setDriveGB(u'C', 931, 400);
+        drives.setDriveGB(u'D', 1863, 1400);
+        drives.setDriveGB(u'E', 100, 50);
+    });
+    ASSERT_EQ(captions(), (QStringList{"C:\\", "D:\\", "E:\\"}));
+    QMdiArea *area = program.main->Frame()->Area();
+    EXPECT_EQ(area->activeSubWindow(), program.main->Frame()->SubWindowOf(window(0)));
+    QWidget *focus = QApplication::focusWidget();
+    EXPECT_TRUE(focus == window(0) || window(0)->isAncestorOf(focus));
 }
 
 TEST_F(Scan, NoUsableDriveLeavesTheFramesOwnMenu)

@@ -2,6 +2,7 @@
 #include "main_menu.h"
 #include "mdi_frame.h"
 
+#include <QApplication>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -190,4 +191,65 @@ TEST(MdiFrame, ArrangeIconsLinesMinimizedChildrenUpAtTheBottom)
     EXPECT_EQ(first.left(), 0);
     EXPECT_EQ(second.left(), first.right() + 1);
     EXPECT_EQ(frame.mdi->SubWindowOf(c)->geometry(), QRect(100, 100, 200, 150));
+}
+
+TEST(MdiFrame, ChildrenOpenedTogetherActivateOnlyTheLastWhenTheOpeningEnds)
+{
+    Frame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    QStringList activated;
+    QObject::connect(frame.area, &QMdiArea::subWindowActivated, [&](QMdiSubWindow *window) {
+        if (window)
+            activated << window->widget()->windowTitle();
+    });
+    QWidget *c = nullptr;
+    {
+        const MdiFrame::Opening opening(*frame.mdi);
+        frame.addChild(QStringLiteral("A"));
+        frame.addChild(QStringLiteral("B"));
+        c = frame.addChild(QStringLiteral("C"));
+        EXPECT_EQ(activated, QStringList()) << "nothing activated while the children open";
+    }
+    EXPECT_EQ(activated, QStringList{"C"});
+    EXPECT_EQ(frame.area->activeSubWindow(), frame.mdi->SubWindowOf(c));
+    EXPECT_EQ(QApplication::focusWidget(), c);
+    EXPECT_EQ(frame.order(), (QStringList{"C", "B", "A"}));
+    for (QMdiSubWindow *window : frame.area->subWindowList())
+        EXPECT_TRUE(window->isEnabled()) << window->widget()->windowTitle().toStdString();
+
+    // Alone, a child is activated as it opens.
+    QWidget *d = frame.addChild(QStringLiteral("D"));
+    EXPECT_EQ(activated.last(), QStringLiteral("D"));
+    EXPECT_EQ(frame.area->activeSubWindow(), frame.mdi->SubWindowOf(d));
+}
+
+TEST(MdiFrame, SystemMenuShowsItsEntriesInGermanWithTheWindowsState)
+{
+    Frame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    QWidget *child = frame.addChild(QStringLiteral("A"));
+    QMdiSubWindow *window = frame.mdi->SubWindowOf(child);
+
+    const auto opened = [&] {
+        window->showSystemMenu();
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QStringList entries;
+        if (menu) {
+            for (QAction *action : menu->actions()) {
+                if (!action->isSeparator() && action->isVisible())
+                    entries << action->text() + (action->isEnabled() ? "" : " (aus)");
+            }
+            menu->close();
+        }
+        return entries;
+    };
+    EXPECT_EQ(opened(),
+              (QStringList{"Wieder&herstellen (aus)", "Ver&schieben", "&Größe", "M&inimieren",
+                           "Ma&ximieren", "Im &Vordergrund bleiben", "Schl&ießen"}));
+    frame.mdi->Minimize(child);
+    ASSERT_TRUE(frame.mdi->IsMinimized(child));
+    EXPECT_EQ(opened(), (QStringList{"Wieder&herstellen", "Ver&schieben (aus)", "&Größe (aus)",
+                                     "M&inimieren (aus)", "Ma&ximieren", "Im &Vordergrund bleiben",
+                                     "Schl&ießen"}))
+        << "opened a second time, the entries are there once, in the state the window is in";
 }
