@@ -8,6 +8,8 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
+#include <QPixmapCache>
 
 #include <cmath>
 #include <numbers>
@@ -79,7 +81,128 @@ QAccessibleInterface *chartAccessible(const QString &, QObject *object)
     return nullptr;
 }
 
+void drawPie(QPainter &painter, const ChartGeometry &geometry,
+             const std::vector<TChartSeries::Point> &points)
+{
+    bool anySlice = false;
+    for (size_t i = 0; i < geometry.slices.size(); ++i) {
+        const QColor side = points[i].color.darker(160);
+        painter.setPen(QPen(side.darker(130), 0.8));
+        painter.setBrush(side);
+        for (const QPolygonF &rim : geometry.slices[i].rim)
+            painter.drawPolygon(rim);
+    }
+    for (size_t i = 0; i < geometry.slices.size(); ++i) {
+        const SliceGeometry &slice = geometry.slices[i];
+        if (slice.spanAngle == 0)
+            continue;
+        anySlice = true;
+        painter.setPen(QPen(points[i].color.darker(170), 0.8));
+        painter.setBrush(points[i].color);
+        if (std::abs(slice.spanAngle) >= 360) {
+            painter.drawEllipse(geometry.pieTop); // no seam for a slice that is all
+            continue;
+        }
+        QPainterPath path(geometry.pieTop.center());
+        path.arcTo(geometry.pieTop, slice.startAngle, slice.spanAngle);
+        path.closeSubpath();
+        painter.drawPath(path);
+    }
+    if (!anySlice) {
+        // Nothing to share out: the outline of an empty pie.
+        painter.setPen(QPen(Qt::gray, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(geometry.pieTop);
+    }
+}
+
+// Where a kept pie goes: the top face and the rims, with room for the outlines.
+QRect keptPieArea(const ChartGeometry &geometry)
+{
+    QRectF bounds = geometry.pieTop;
+    for (const SliceGeometry &slice : geometry.slices) {
+        for (const QPolygonF &rim : slice.rim)
+            bounds = bounds.united(rim.boundingRect());
+    }
+    return bounds.toAlignedRect().adjusted(-2, -2, 2, 2);
+}
+
+// The pie of a chart, kept in Qt's pixmap cache for its place, size and figures. A refresh
+// makes new charts with the same figures, and the antialiased slices and rims are most of a
+// chart's painting. A pie is kept only when it is asked for a second time, so a start-up and
+// a chart whose figures change draw straight onto the chart, without the extra picture. With
+// the cache turned off (a limit of 0) every pie is drawn straight.
+void drawPieKept(QPainter &painter, const ChartGeometry &geometry,
+                 const std::vector<TChartSeries::Point> &points)
+{
+    // A kept picture fits only where the chart is drawn at the device's own scale and moved by
+    // whole pixels.
+    const QTransform &transform = painter.deviceTransform();
+    const qreal ratio = transform.m11(); // device pixels per pixel of the chart
+    const bool keepable =
+        QPixmapCache::cacheLimit() > 0 && transform.type() <= QTransform::TxScale && ratio > 0 &&
+        transform.m22() == ratio && transform.dx() == std::round(transform.dx()) &&
+        transform.dy() == std::round(transform.dy());
+    if (!keepable) {
+        drawPie(painter, geometry, points);
+        return;
+    }
+    const QString key = KeptPieKey(geometry, points, ratio);
+    QPixmap pie;
+    if (QPixmapCache::find(key, &pie)) {
+        painter.drawPixmap(keptPieArea(geometry).topLeft(), pie);
+        return;
+    }
+    // The first time, only a mark that this pie was drawn.
+    const QString seen = key + QLatin1Char('?');
+    QPixmap mark;
+    if (!QPixmapCache::find(seen, &mark)) {
+        mark = QPixmap(1, 1);
+        QPixmapCache::insert(seen, mark);
+        drawPie(painter, geometry, points);
+        return;
+    }
+    const QRect area = keptPieArea(geometry);
+    pie = QPixmap(area.size() * ratio);
+    pie.setDevicePixelRatio(ratio);
+    pie.fill(Qt::transparent);
+    QPainter onPie(&pie);
+    onPie.setRenderHint(QPainter::Antialiasing);
+    onPie.translate(-area.topLeft());
+    drawPie(onPie, geometry, points);
+    onPie.end();
+    QPixmapCache::insert(key, pie);
+    painter.drawPixmap(area.topLeft(), pie);
+}
 } // namespace
+
+QString KeptPieKey(const ChartGeometry &geometry, const std::vector<TChartSeries::Point> &points,
+                   qreal ratio)
+{
+    QByteArray key("volumo-pie");
+    const auto add = [&key](double value) {
+        key.append(reinterpret_cast<const char *>(&value), sizeof value);
+    };
+    add(ratio);
+    add(geometry.pieTop.x());
+    add(geometry.pieTop.y());
+    add(geometry.pieTop.width());
+    add(geometry.pieTop.height());
+    for (size_t i = 0; i < geometry.slices.size(); ++i) {
+        const SliceGeometry &slice = geometry.slices[i];
+        add(slice.startAngle);
+        add(slice.spanAngle);
+        add(static_cast<double>(points[i].color.rgba()));
+        for (const QPolygonF &rim : slice.rim) {
+            add(static_cast<double>(rim.size()));
+            for (const QPointF &point : rim) {
+                add(point.x());
+                add(point.y());
+            }
+        }
+    }
+    return QString::fromLatin1(key.toBase64());
+}
 
 TChartSeries::TChartSeries(TDBChart *chart) : QObject(chart)
 {
@@ -261,36 +384,7 @@ void TDBChart::paintEvent(QPaintEvent *)
     const std::vector<TChartSeries::Point> &points = series.points();
 
     if (series.kind() == SeriesKind::Pie) {
-        bool anySlice = false;
-        for (size_t i = 0; i < geometry.slices.size(); ++i) {
-            const QColor side = points[i].color.darker(160);
-            painter.setPen(QPen(side.darker(130), 0.8));
-            painter.setBrush(side);
-            for (const QPolygonF &rim : geometry.slices[i].rim)
-                painter.drawPolygon(rim);
-        }
-        for (size_t i = 0; i < geometry.slices.size(); ++i) {
-            const SliceGeometry &slice = geometry.slices[i];
-            if (slice.spanAngle == 0)
-                continue;
-            anySlice = true;
-            painter.setPen(QPen(points[i].color.darker(170), 0.8));
-            painter.setBrush(points[i].color);
-            if (std::abs(slice.spanAngle) >= 360) {
-                painter.drawEllipse(geometry.pieTop); // no seam for a slice that is all
-                continue;
-            }
-            QPainterPath path(geometry.pieTop.center());
-            path.arcTo(geometry.pieTop, slice.startAngle, slice.spanAngle);
-            path.closeSubpath();
-            painter.drawPath(path);
-        }
-        if (!anySlice) {
-            // Nothing to share out: the outline of an empty pie.
-            painter.setPen(QPen(Qt::gray, 1));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawEllipse(geometry.pieTop);
-        }
+        drawPieKept(painter, geometry, points);
     } else {
         for (size_t i = 0; i < geometry.bars.size(); ++i) {
             const BarGeometry &bar = geometry.bars[i];

@@ -46,6 +46,12 @@ private:
 
     std::vector<Point> pointList;
     friend void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind);
+
+    // A chart keeps the picture of its pie in Qt's pixmap cache once the same pie is drawn a
+    // second time (a refresh makes new charts with the same figures); this is its key: everything
+    // the pie's drawing reads.
+    QString KeptPieKey(const ChartGeometry &geometry,
+                       const std::vector<TChartSeries::Point> &points, qreal ratio);
 };
 
 class TPieSeries : public TChartSeries
@@ -82,6 +88,12 @@ public:
 // the old one is destroyed and `series` then designates the new one.
 void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind);
 
+// A chart keeps the picture of its pie in Qt's pixmap cache once the same pie is drawn a
+// second time (a refresh makes new charts with the same figures); this is its key: everything
+// the pie's drawing reads.
+QString KeptPieKey(const ChartGeometry &geometry, const std::vector<TChartSeries::Point> &points,
+                   qreal ratio);
+
 // A chart of one series: pie, horizontal or vertical bars, flat or in 3D, with a one-line title
 // and, where asked for, a legend. No axes, walls or frame; the mouse neither zooms nor pans.
 class TDBChart : public QWidget
@@ -116,6 +128,12 @@ protected:
 private:
     friend class TChartSeries;
     friend void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind);
+
+    // A chart keeps the picture of its pie in Qt's pixmap cache once the same pie is drawn a
+    // second time (a refresh makes new charts with the same figures); this is its key: everything
+    // the pie's drawing reads.
+    QString KeptPieKey(const ChartGeometry &geometry,
+                       const std::vector<TChartSeries::Point> &points, qreal ratio);
     void describeForAccessibility();
 
     QString caption;

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QImage>
+#include <QPixmap>
+#include <QPixmapCache>
 #include <QPointer>
 #include <gtest/gtest.h>
 
@@ -322,4 +324,84 @@ TEST(ChartRendering, SettingView3DToItsValueRepaintsNothing)
     chart.SetView3D(false);
     QCoreApplication::processEvents();
     EXPECT_GT(chart.paints, before);
+}
+
+namespace {
+
+// The largest difference in any channel between two images of one size, and how many pixels
+// differ at all.
+std::pair<int, int> difference(const QImage &a, const QImage &b)
+{
+    int largest = 0;
+    int pixels = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y);
+            const QColor q = b.pixelColor(x, y);
+            const int most = std::max({std::abs(p.red() - q.red()), std::abs(p.green() - q.green()),
+                                       std::abs(p.blue() - q.blue())});
+            largest = std::max(largest, most);
+            pixels += most > 0;
+        }
+    }
+    return {largest, pixels};
+}
+
+// The chart as drawn with no picture kept.
+QImage drawnStraight(DriveChart &drive, qreal ratio)
+{
+    const int limit = QPixmapCache::cacheLimit();
+    QPixmapCache::setCacheLimit(0);
+    const QImage image = drive.render(ratio);
+    QPixmapCache::setCacheLimit(limit);
+    return image;
+}
+
+} // namespace
+
+TEST(ChartRendering, AKeptPieLooksAsTheOneDrawnStraight)
+{
+    for (const bool view3D : {false, true}) {
+        for (const qreal ratio : {1.0, 2.0}) {
+            for (const double free : {400.0, 0.0}) {
+                SCOPED_TRACE(std::string(view3D ? "3D" : "2D") + " at ratio " +
+                             std::to_string(ratio) + " with " + std::to_string(free) + " free");
+                DriveChart drive(931, free, SeriesKind::Pie, view3D);
+                const QImage straight = drawnStraight(drive, ratio);
+                QPixmapCache::clear();
+                drive.render(ratio); // drawn, and marked as seen
+                drive.render(ratio); // drawn into the kept picture
+                QPixmap picture;
+                EXPECT_TRUE(QPixmapCache::find(
+                    KeptPieKey(drive.chart.Geometry(), drive.series->points(), ratio), &picture));
+                EXPECT_EQ(picture.devicePixelRatio(), ratio);
+                const QImage kept = drive.render(ratio);
+                const auto [largest, pixels] = difference(straight, kept);
+                // Blending the antialiased edges twice may round a step or two differently,
+                // and only there.
+                EXPECT_LE(largest, 2);
+                EXPECT_LT(pixels, straight.width() * straight.height() / 100);
+            }
+        }
+    }
+}
+
+TEST(ChartRendering, NewFiguresNeverShowAKeptPie)
+{
+    QPixmapCache::clear();
+    DriveChart drive(931, 400, SeriesKind::Pie, true);
+    for (int i = 0; i < 3; ++i)
+        drive.render();
+    drive.series->Clear();
+    drive.series->Add(400, QStringLiteral("GB belegt"), blue);
+    drive.series->Add(931, QStringLiteral("GB frei"), fuchsia);
+    const QImage image = drive.render();
+    const auto [largest, pixels] = difference(drawnStraight(drive, 1), image);
+    EXPECT_EQ(largest, 0) << "the new pie, drawn afresh";
+    EXPECT_EQ(pixels, 0);
+
+    // Another chart of another size with the figures of the kept one draws its own pie.
+    DriveChart smaller(931, 400, SeriesKind::Pie, true, {232, 180});
+    const QImage other = smaller.render();
+    EXPECT_EQ(difference(drawnStraight(smaller, 1), other).first, 0);
 }
