@@ -201,7 +201,7 @@ QString KeptPieKey(const ChartGeometry &geometry, const std::vector<TChartSeries
             }
         }
     }
-    return QString::fromLatin1(key.toBase64());
+    return QString::fromLatin1(key); // every byte a character, none lost
 }
 
 TChartSeries::TChartSeries(TDBChart *chart) : QObject(chart)

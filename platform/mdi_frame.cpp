@@ -180,19 +180,16 @@ void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
             });
 
     area->addSubWindow(frame);
-    if (openings > 0) {
-        // A frame activates itself when shown, and each activation deactivates every other
-        // child; a disabled frame does not, so it is shown disabled and activated later.
-        frame->setAttribute(Qt::WA_Disabled, true);
-        frame->show();
-        frame->setAttribute(Qt::WA_Disabled, false);
-    } else {
-        frame->show();
-    }
+    // A frame activates itself when shown, and each activation deactivates every other child;
+    // a disabled frame does not, so inside an Opening it is shown disabled and activated later.
+    const bool inOpening = openings > 0;
+    frame->setAttribute(Qt::WA_Disabled, inOpening);
+    frame->show();
+    frame->setAttribute(Qt::WA_Disabled, false);
     // The frame's margins hold its border and title bar; the form gets its client size.
     const QMargins margins = frame->contentsMargins();
     frame->resize(clientSize.grownBy(margins));
-    if (openings > 0)
+    if (inOpening)
         openedInOpening = true;
     else
         activate(children.front());
