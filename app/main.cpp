@@ -1,7 +1,5 @@
 #include "Main.h"
-#include "About.h"
 #include "Anordn.h"
-#include "Gesview.h"
 #include "application.h"
 #include "fonts.h"
 #include "host_volume_source.h"
@@ -62,13 +60,12 @@ int main(int argc, char *argv[])
     InstallVolumeSource(volumes.get());
     SeparatorWatcher separators;
 
-    // The forms in their order; each lives until the program ends. The about dialog and the
-    // total overview are made when first opened (TheFormInfo, TheGESAMT): neither is on screen
-    // at start, and leaving them brings the first frame sooner.
+    // The forms in their order; each lives until the program ends, the dialogs owned by the
+    // main form. The about dialog and the total overview are made when first opened
+    // (TheFormInfo, TheGESAMT): neither is on screen at start, and leaving them brings the first
+    // frame sooner.
     TMainForm mainForm;
-    MainForm = &mainForm;
-    Tanordnung settings(&mainForm);
-    anordnung = &settings;
+    new Tanordnung(&mainForm);
 
     mainForm.show();
     // Ask for the focus too: without a window manager nothing else would give it.

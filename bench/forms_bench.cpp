@@ -37,16 +37,10 @@ namespace {
 // and the total overview are made when first opened.
 struct Forms
 {
-    explicit Forms(VolumeSource &source)
-    {
-        InstallVolumeSource(&source);
-        MainForm = &main;
-        anordnung = &settings;
-    }
-    ~Forms() { InstallVolumeSource(nullptr); }
+    explicit Forms(VolumeSource &source) : installed(source) { new Tanordnung(&main); }
 
+    ScopedVolumeSource installed;
     TMainForm main;
-    Tanordnung settings{&main};
 };
 
 void settle()

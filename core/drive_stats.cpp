@@ -16,13 +16,6 @@ std::optional<VolumeSpace> querySpace(DriveNumber number)
 
 } // namespace
 
-std::u16string DriveRoot(DriveNumber number)
-{
-    if (number == 0)
-        return {};
-    return {DriveLetter(number), u':', u'\\'};
-}
-
 int64_t QueryDriveSize(DriveNumber number)
 {
     const std::optional<VolumeSpace> answer = querySpace(number);
@@ -42,6 +35,12 @@ DriveStats ReadDriveStats(DriveNumber number)
     stats.FreeGB = BytesToGB(QueryDriveFree(number));
     stats.UsedGB = stats.TotalGB - stats.FreeGB;
     return stats;
+}
+
+std::string DriveDescription(DriveNumber number)
+{
+    VolumeSource *source = InstalledVolumeSource();
+    return source ? source->describe(DriveRoot(number)) : std::string();
 }
 
 double PercentOf(int64_t part, int64_t total)

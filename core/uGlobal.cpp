@@ -1,11 +1,17 @@
 #include "uGlobal.h"
 
-#include "drive_stats.h"
 #include "volume_source.h"
 
 char16_t DriveLetter(DriveNumber number)
 {
     return static_cast<char16_t>(number + 64);
+}
+
+std::u16string DriveRoot(DriveNumber number)
+{
+    if (number == 0)
+        return {};
+    return {DriveLetter(number), u':', u'\\'};
 }
 
 bool DriveExists(char16_t letter)

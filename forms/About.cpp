@@ -7,7 +7,6 @@
 #include "fonts.h"
 #include "link_opener.h"
 #include "panel.h"
-#include "screen.h"
 #include "timer.h"
 
 #include <QEvent>
@@ -80,6 +79,7 @@ TFormInfo::TFormInfo(QWidget *parent)
     : TDialogForm(QStringLiteral("Info"), QSize(390, 286), true, parent),
       Opener(CreateHostLinkOpener())
 {
+    FormInfo = this;
     setWindowIcon(QIcon(QStringLiteral(":/icons/about.png")));
     const QFont panelFont = DeclaredFont(QStringLiteral("MS Sans Serif"), 11);
     const QFont title = DeclaredFont(QStringLiteral("Arial"), 24, true);
@@ -139,13 +139,13 @@ TFormInfo::TFormInfo(QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, EventHandler([this] { Timer1Timer(Timer1); }));
     connect(this, &QDialog::finished, this, EventHandler([this] { FormClose(this); }));
 
-    Screen->RegisterForm(this, [this] { FormActivate(this); });
+    connect(&registration, &FormRegistration::Activated, this,
+            EventHandler([this] { FormActivate(this); }));
     FormCreate(this);
 }
 
 TFormInfo::~TFormInfo()
 {
-    Screen->UnregisterForm(this);
     if (FormInfo == this)
         FormInfo = nullptr;
 }
@@ -153,7 +153,7 @@ TFormInfo::~TFormInfo()
 TFormInfo *TheFormInfo()
 {
     if (!FormInfo)
-        FormInfo = new TFormInfo(MainForm);
+        new TFormInfo(MainForm);
     return FormInfo;
 }
 

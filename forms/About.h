@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialog_form.h"
+#include "screen.h"
 
 #include <QString>
 
@@ -59,8 +60,11 @@ public:
 
 private:
     void openLink(const QString &link, const QString &failure);
+
+    FormRegistration registration{this};
 };
 
+// The about dialog while it exists: set by its constructor, cleared by its destructor.
 extern TFormInfo *FormInfo;
 
 // FormInfo, made the first time it is asked for if the program did not make it at start (the

@@ -4,7 +4,6 @@
 #include "buttons.h"
 #include "event_handler.h"
 #include "fonts.h"
-#include "screen.h"
 #include "spin_edit.h"
 
 #include <QGroupBox>
@@ -14,6 +13,17 @@
 Tanordnung *anordnung = nullptr;
 
 namespace {
+
+// The chart kinds on offer: the value OK stores, the button that chooses it and the series kind
+// a drive window then shows. ChartKind 0 (before the first OK) keeps the declared pie.
+const struct
+{
+    uint8_t chartKind;
+    QRadioButton *Tanordnung::*button;
+    SeriesKind series;
+} chartKinds[] = {{1, &Tanordnung::rbKreis, SeriesKind::Pie},
+                  {2, &Tanordnung::rbBalkenHor, SeriesKind::HorizBar},
+                  {3, &Tanordnung::rbBalkenVer, SeriesKind::Bar}};
 
 QLabel *image(QWidget *parent, int left, int top, const QString &picture)
 {
@@ -36,6 +46,7 @@ QRadioButton *radio(QWidget *parent, const QString &caption, QRect bounds, bool 
 Tanordnung::Tanordnung(QWidget *parent)
     : TDialogForm(QStringLiteral("Einstellungen"), QSize(396, 208), false, parent)
 {
+    anordnung = this;
     setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 11));
 
     GroupBox2 = new QGroupBox(QStringLiteral("Diagrammtyp"), this);
@@ -83,24 +94,37 @@ Tanordnung::Tanordnung(QWidget *parent)
                         rbKreis,  rbBalkenVer, rb2D,      rb3D};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
-
-    Screen->RegisterForm(this);
-}
-
-void Tanordnung::OKButtonClick(QObject *)
-{
-    Settings.TileRows = SpinEdit1->GridValue();
-    Settings.TileCols = SpinEdit2->GridValue();
-    Settings.Chart3D = rb3D->isChecked();
-    if (rbKreis->isChecked())
-        Settings.ChartKind = 1;
-    else if (rbBalkenHor->isChecked())
-        Settings.ChartKind = 2;
-    else if (rbBalkenVer->isChecked())
-        Settings.ChartKind = 3;
 }
 
 Tanordnung::~Tanordnung()
 {
-    Screen->UnregisterForm(this);
+    if (anordnung == this)
+        anordnung = nullptr;
+}
+
+void Tanordnung::ReadLayout(TSettings &settings) const
+{
+    settings.TileRows = SpinEdit1->GridValue();
+    settings.TileCols = SpinEdit2->GridValue();
+    settings.Chart3D = rb3D->isChecked();
+}
+
+void Tanordnung::OKButtonClick(QObject *)
+{
+    ReadLayout(Settings);
+    for (const auto &choice : chartKinds) {
+        if ((this->*choice.button)->isChecked()) {
+            Settings.ChartKind = choice.chartKind;
+            break;
+        }
+    }
+}
+
+std::optional<SeriesKind> SeriesKindOf(uint8_t chartKind)
+{
+    for (const auto &choice : chartKinds) {
+        if (choice.chartKind == chartKind)
+            return choice.series;
+    }
+    return std::nullopt;
 }

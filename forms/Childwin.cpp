@@ -1,24 +1,30 @@
 #include "Childwin.h"
 
+#include "Colours.h"
+#include "Commands.h"
 #include "Gesview.h"
 #include "Main.h"
 #include "chart.h"
-#include "event_handler.h"
 #include "fonts.h"
 #include "main_menu.h"
+#include "number_format.h"
 #include "panel.h"
-#include "screen.h"
 
-#include <QAction>
 #include <QFrame>
 #include <QLabel>
-#include <QMenu>
 #include <QVBoxLayout>
 
 namespace {
 
-const QColor clBlue(0, 0, 255);
-const QColor clFuchsia(255, 0, 255);
+QString percentText(int64_t part, int64_t total)
+{
+    return QString::fromStdString(FormatPercent(PercentOf(part, total))) + QStringLiteral("%");
+}
+
+QString gigabyteText(int64_t value)
+{
+    return QString::fromStdString(FormatGB(value)) + QStringLiteral(" GB =");
+}
 
 QLabel *panelLabel(QWidget *panel, const QString &text, const QColor &colour,
                    Qt::Alignment alignment)
@@ -98,55 +104,39 @@ TMDIChild::TMDIChild(QWidget *parent) : QWidget(parent)
     Bevel1->setGeometry(0, 41, 301, 2);
 
     MainMenu1 = new TMainMenu(this, [this] { createMenu(); });
-    Screen->RegisterForm(this);
 }
 
 void TMDIChild::createMenu()
 {
-    QMenu *Datei1 = MainMenu1->AddMenu(QStringLiteral("&Datei"), QString());
-    QAction *Ende1 =
-        MainMenu1->AddItem(Datei1, QStringLiteral("&Beenden"), QStringLiteral("Programm beenden"));
-    QMenu *Edit1 = MainMenu1->AddMenu(QStringLiteral("&Ansicht"), QString());
-    QAction *AktionNeu = MainMenu1->AddItem(Edit1, QStringLiteral("&Aktualisieren"),
-                                            QStringLiteral("Sämtliche Laufwerke neu scannen"));
-    QAction *AktionGesamt = MainMenu1->AddItem(Edit1, QStringLiteral("&Gesamtübersicht"),
-                                               QStringLiteral("Gesamtübersicht anzeigen"));
-    QMenu *Einstellungen1 = MainMenu1->AddMenu(QStringLiteral("&Optionen"), QString());
-    QAction *Anordnung1 =
-        MainMenu1->AddItem(Einstellungen1, QStringLiteral("&Programmeinstellungen"),
-                           QStringLiteral("Programmeinstellungen"));
-    QMenu *Window1 = MainMenu1->AddMenu(QStringLiteral("&Fenster"),
-                                        QStringLiteral("Befehle zum Anordnen von Fenstern"));
-    QAction *WindowCascadeItem = MainMenu1->AddItem(Window1, QStringLiteral("Ü&berlappend"),
-                                                    QStringLiteral("Fenster überlappend anordnen"));
-    QAction *WindowTileItem =
-        MainMenu1->AddItem(Window1, QStringLiteral("&Nebeneinander"),
-                           QStringLiteral("Fenster nicht überlappend anordnen"));
-    QAction *WindowArrangeItem = MainMenu1->AddItem(
-        Window1, QStringLiteral("&Symbole anordnen"),
-        QStringLiteral("Fenstersymbole am unteren Rand des Hauptfensters anordnen"));
-    QAction *WindowMinimizeItem = MainMenu1->AddItem(Window1, QStringLiteral("&Alle verkleinern"),
-                                                     QStringLiteral("Alle Fenster verkleinern"));
-    QMenu *Help1 = MainMenu1->AddMenu(QStringLiteral("&?"), QStringLiteral("Hilfethemen"));
-    QAction *HelpAboutItem =
-        MainMenu1->AddItem(Help1, QStringLiteral("&Info"), QStringLiteral("Info über Volumo"));
+    const TMenuEntries menu = FillMenu(MainMenu1, MenuOwner::DriveWindow);
+    RouteCommands(this, {
+                            {menu.Ende1, &TMDIChild::Ende1Click},
+                            {menu.Aktualisieren, &TMDIChild::AktionNeuClick},
+                            {menu.AktionGesamt, &TMDIChild::AktionGesamtClick},
+                            {menu.Anordnung1, &TMDIChild::Anordnung1Click},
+                            {menu.WindowCascadeItem, &TMDIChild::WindowCascadeItemClick},
+                            {menu.WindowTileItem, &TMDIChild::WindowTileItemClick},
+                            {menu.WindowArrangeItem, &TMDIChild::WindowArrangeItemClick},
+                            {menu.WindowMinimizeItem, &TMDIChild::WindowMinimizeItemClick},
+                            {menu.HelpAboutItem, &TMDIChild::HelpAboutItemClick},
+                        });
+}
 
-    const std::pair<QAction *, void (TMDIChild::*)(QObject *)> routes[] = {
-        {Ende1, &TMDIChild::Ende1Click},
-        {AktionNeu, &TMDIChild::AktionNeuClick},
-        {AktionGesamt, &TMDIChild::AktionGesamtClick},
-        {Anordnung1, &TMDIChild::Anordnung1Click},
-        {WindowCascadeItem, &TMDIChild::WindowCascadeItemClick},
-        {WindowTileItem, &TMDIChild::WindowTileItemClick},
-        {WindowArrangeItem, &TMDIChild::WindowArrangeItemClick},
-        {WindowMinimizeItem, &TMDIChild::WindowMinimizeItemClick},
-        {HelpAboutItem, &TMDIChild::HelpAboutItemClick},
-    };
-    for (const auto &[action, handler] : routes) {
-        connect(
-            action, &QAction::triggered, this,
-            EventHandler([this, action = action, handler = handler] { (this->*handler)(action); }));
-    }
+void TMDIChild::ShowDrive(const QString &root, const DriveStats &stats, const QString &where)
+{
+    setWindowTitle(root);
+    DBChart1->SetCaption(QStringLiteral("Laufwerksbelegung ") + root);
+    Series1->Clear();
+    Series1->Add(static_cast<double>(stats.UsedGB), QStringLiteral("GB belegt"), clBlue);
+    Series1->Add(static_cast<double>(stats.FreeGB), QStringLiteral("GB frei"), clFuchsia);
+    if (!where.isEmpty())
+        DBChart1->setStatusTip(root + QStringLiteral(" = ") + where);
+    LabelMBFrei->setText(gigabyteText(stats.FreeGB));
+    LabelProzentFrei->setText(percentText(stats.FreeGB, stats.TotalGB));
+    LabelMBBelegt->setText(gigabyteText(stats.UsedGB));
+    LabelProzentBelegt->setText(percentText(stats.UsedGB, stats.TotalGB));
+    LabelMBGesamt->setText(gigabyteText(stats.TotalGB));
+    LabelProzentGesamt->setText(percentText(stats.TotalGB, stats.TotalGB));
 }
 
 TCloseAction TMDIChild::FormClose(QObject *)
@@ -210,9 +200,4 @@ void TMDIChild::WindowMinimizeItemClick(QObject *Sender)
 void TMDIChild::HelpAboutItemClick(QObject *Sender)
 {
     MainForm->HelpAboutItemClick(Sender);
-}
-
-TMDIChild::~TMDIChild()
-{
-    Screen->UnregisterForm(this);
 }

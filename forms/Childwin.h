@@ -1,6 +1,8 @@
 #pragma once
 
+#include "drive_stats.h"
 #include "mdi_frame.h"
+#include "screen.h"
 
 #include <QWidget>
 
@@ -18,9 +20,12 @@ class TMDIChild : public QWidget
 
 public:
     explicit TMDIChild(QWidget *parent = nullptr);
-    ~TMDIChild() override;
 
     static constexpr QSize DesignClientSize{301, 313};
+
+    // Shows one drive: caption and chart title from its root text ("C:\"), the occupied and
+    // the free point, the mount it stands for as the chart's hint, and the six figures.
+    void ShowDrive(const QString &root, const DriveStats &stats, const QString &where);
 
     TCloseAction FormClose(QObject *Sender);
     void FormResize(QObject *Sender);
@@ -57,4 +62,6 @@ protected:
 
 private:
     void createMenu();
+
+    FormRegistration registration{this};
 };

@@ -1,5 +1,6 @@
 #include "Gesview.h"
 
+#include "Colours.h"
 #include "Main.h"
 #include "application.h"
 #include "buttons.h"
@@ -9,7 +10,6 @@
 #include "fonts.h"
 #include "number_format.h"
 #include "panel.h"
-#include "screen.h"
 #include "uGlobal.h"
 
 #include <QLabel>
@@ -18,8 +18,6 @@ TGESAMT *GESAMT = nullptr;
 
 namespace {
 
-const QColor clBlue(0, 0, 255);
-const QColor clFuchsia(255, 0, 255);
 constexpr int panelWidth = 401;
 
 QLabel *label(QWidget *parent, const QString &text, const QColor &colour, bool bold = false)
@@ -46,6 +44,7 @@ QString shareText(int64_t part, int64_t total)
 TGESAMT::TGESAMT(QWidget *parent)
     : TDialogForm(QStringLiteral("Gesamtübersicht"), QSize(403, 363), false, parent)
 {
+    GESAMT = this;
     OKButton = new TBitBtn(this);
     OKButton->SetKind(TBitBtn::bkOK);
     OKButton->setGeometry(319, 328, 77, 26);
@@ -110,7 +109,8 @@ TGESAMT::TGESAMT(QWidget *parent)
     Shape2 = ColourSquare(Panel1, 10, 39, clBlue);
     Shape1 = ColourSquare(Panel1, 10, 55, clFuchsia);
 
-    Screen->RegisterForm(this, [this] { FormActivate(this); });
+    connect(&registration, &FormRegistration::Activated, this,
+            EventHandler([this] { FormActivate(this); }));
 }
 
 void TGESAMT::OKButtonClick(QObject *)
@@ -155,7 +155,6 @@ void TGESAMT::FormActivate(QObject *)
 
 TGESAMT::~TGESAMT()
 {
-    Screen->UnregisterForm(this);
     if (GESAMT == this)
         GESAMT = nullptr;
 }
@@ -163,6 +162,6 @@ TGESAMT::~TGESAMT()
 TGESAMT *TheGESAMT()
 {
     if (!GESAMT)
-        GESAMT = new TGESAMT(MainForm);
+        new TGESAMT(MainForm);
     return GESAMT;
 }

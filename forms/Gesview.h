@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialog_form.h"
+#include "screen.h"
 
 class QFrame;
 class QLabel;
@@ -41,8 +42,12 @@ public:
     TChartSeries *Series1 = nullptr;
     QFrame *Shape2 = nullptr;
     QFrame *Shape1 = nullptr;
+
+private:
+    FormRegistration registration{this};
 };
 
+// The total overview while it exists: set by its constructor, cleared by its destructor.
 extern TGESAMT *GESAMT;
 
 // GESAMT, made the first time it is asked for if the program did not make it at start (the

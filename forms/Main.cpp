@@ -11,12 +11,8 @@
 #include "fonts.h"
 #include "main_menu.h"
 #include "mdi_frame.h"
-#include "number_format.h"
-#include "screen.h"
-#include "spin_edit.h"
 #include "status_bar.h"
 #include "uGlobal.h"
-#include "volume_source.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -26,7 +22,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QRadioButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -34,9 +29,6 @@ TMainForm *MainForm = nullptr;
 TSettings Settings;
 
 namespace {
-
-const QColor clBlue(0, 0, 255);
-const QColor clFuchsia(255, 0, 255);
 
 // A tool bar with a border line along its top and its bottom edge.
 class ToolBarFrame : public QFrame
@@ -59,20 +51,14 @@ protected:
     }
 };
 
-QString percentText(int64_t part, int64_t total)
-{
-    return QString::fromStdString(FormatPercent(PercentOf(part, total))) + QStringLiteral("%");
-}
-
-QString gigabyteText(int64_t value)
-{
-    return QString::fromStdString(FormatGB(value)) + QStringLiteral(" GB =");
-}
-
 } // namespace
 
-TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
+TMainForm::TMainForm(QWidget *parent)
+    : QMainWindow(parent),
+      registration(this,
+                   [this]() -> QWidget * { return MDIChildCount() > 0 ? MDIChildren(0) : nullptr; })
 {
+    MainForm = this;
     setFont(DeclaredFont(QStringLiteral("Segoe UI"), 13));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/volumo.png")));
     menuBar()->setNativeMenuBar(false);
@@ -93,18 +79,15 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     setCentralWidget(client);
 
     createMenu();
-    connect(menuBar(), &QMenuBar::hovered, this,
-            [](QAction *action) { Application->ShowMenuHint(action); });
+    connect(menuBar(), &QMenuBar::hovered, Application, &TApplication::ShowMenuHint);
     frame = new MdiFrame(area, menuBar(), MainMenu1, this);
     connect(frame, &MdiFrame::ChildrenChanged, this,
             EventHandler([this] { UpdateMenuItems(this); }));
 
     resize(984, 741 + menuBar()->sizeHint().height());
 
-    // The frame hands the focus to its active child; its own activation runs the refresh.
-    Screen->RegisterForm(
-        this, [this] { AktualisierenClick(this); },
-        [this]() -> QWidget * { return MDIChildCount() > 0 ? MDIChildren(0) : nullptr; });
+    connect(&registration, &FormRegistration::Activated, this,
+            EventHandler([this] { AktualisierenClick(this); }));
     for (QWidget *passive :
          {static_cast<QWidget *>(this), client, static_cast<QWidget *>(area), area->viewport(),
           static_cast<QWidget *>(ToolBar1), static_cast<QWidget *>(StatusBar1)})
@@ -116,58 +99,27 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
 TMainForm::~TMainForm()
 {
     FormDestroy(this);
-    // The children go down with the frame; nothing may call back into it meanwhile.
-    Screen->UnregisterForm(this);
+    // The children go down with the frame after this; nothing may call back into the form.
     frame->disconnect(this);
-    Application->OnHint = nullptr;
+    Application->disconnect(this);
+    if (MainForm == this)
+        MainForm = nullptr;
 }
 
 void TMainForm::createMenu()
 {
     MainMenu1 = new TMainMenu(this);
-    Datei1 = MainMenu1->AddMenu(QStringLiteral("&Datei"), QStringLiteral("Dateioperationen"));
-    Ende1 =
-        MainMenu1->AddItem(Datei1, QStringLiteral("&Beenden"), QStringLiteral("Programm beenden"));
-    Edit1 = MainMenu1->AddMenu(QStringLiteral("&Ansicht"),
-                               QStringLiteral("Ansicht aktualisieren, ..."));
-    Aktualisieren = MainMenu1->AddItem(Edit1, QStringLiteral("&Aktualisieren"),
-                                       QStringLiteral("Sämtliche Laufwerke neu scannen"));
-    AktionGesamt = MainMenu1->AddItem(Edit1, QStringLiteral("&Gesamtübersicht"),
-                                      QStringLiteral("Gesamtübersicht anzeigen"));
-    AktionGesamt->setEnabled(false);
-    Einstellungen1 = MainMenu1->AddMenu(QStringLiteral("&Optionen"), QStringLiteral("Optionen"));
-    Anordnung1 = MainMenu1->AddItem(Einstellungen1, QStringLiteral("&Programmeinstellungen"),
-                                    QStringLiteral("Programmeinstellungen"));
-    Window1 = MainMenu1->AddMenu(QStringLiteral("&Fenster"),
-                                 QStringLiteral("Befehle zum Anordnen von Fenstern"));
-    WindowCascadeItem = MainMenu1->AddItem(Window1, QStringLiteral("Ü&berlappend"),
-                                           QStringLiteral("Fenster überlappend anordnen"));
-    WindowTileItem = MainMenu1->AddItem(Window1, QStringLiteral("&Nebeneinander"),
-                                        QStringLiteral("Fenster nicht überlappend anordnen"));
-    WindowArrangeItem = MainMenu1->AddItem(
-        Window1, QStringLiteral("&Symbole anordnen"),
-        QStringLiteral("Fenstersymbole am unteren Rand des Hauptfensters anordnen"));
-    WindowMinimizeItem = MainMenu1->AddItem(Window1, QStringLiteral("&Alle verkleinern"),
-                                            QStringLiteral("Alle Fenster verkleinern"));
-    Help1 = MainMenu1->AddMenu(QStringLiteral("&?"), QStringLiteral("Hilfethemen"));
-    HelpAboutItem =
-        MainMenu1->AddItem(Help1, QStringLiteral("&Info"), QStringLiteral("Info über Volumo"));
-
-    const std::pair<QAction *, void (TMainForm::*)(QObject *)> routes[] = {
-        {Ende1, &TMainForm::Ende1Click},
-        {Aktualisieren, &TMainForm::AktualisierenClick},
-        {Anordnung1, &TMainForm::Anordnung1Click},
-        {WindowCascadeItem, &TMainForm::WindowCascadeItemClick},
-        {WindowTileItem, &TMainForm::WindowTileItemClick},
-        {WindowArrangeItem, &TMainForm::WindowArrangeItemClick},
-        {WindowMinimizeItem, &TMainForm::WindowMinimizeItemClick},
-        {HelpAboutItem, &TMainForm::HelpAboutItemClick},
-    };
-    for (const auto &[action, handler] : routes) {
-        connect(
-            action, &QAction::triggered, this,
-            EventHandler([this, action = action, handler = handler] { (this->*handler)(action); }));
-    }
+    static_cast<TMenuEntries &>(*this) = FillMenu(MainMenu1, MenuOwner::MainWindow);
+    RouteCommands(this, {
+                            {Ende1, &TMainForm::Ende1Click},
+                            {Aktualisieren, &TMainForm::AktualisierenClick},
+                            {Anordnung1, &TMainForm::Anordnung1Click},
+                            {WindowCascadeItem, &TMainForm::WindowCascadeItemClick},
+                            {WindowTileItem, &TMainForm::WindowTileItemClick},
+                            {WindowArrangeItem, &TMainForm::WindowArrangeItemClick},
+                            {WindowMinimizeItem, &TMainForm::WindowMinimizeItemClick},
+                            {HelpAboutItem, &TMainForm::HelpAboutItemClick},
+                        });
 }
 
 void TMainForm::createToolBar()
@@ -212,19 +164,16 @@ void TMainForm::createToolBar()
 
 void TMainForm::FormCreate(QObject *)
 {
-    Application->OnHint = [this](QObject *Sender) {
-        DisplayHint(Sender);
-    };
-    Screen->OnActiveFormChange = [this](QObject *Sender) {
-        UpdateMenuItems(Sender);
-    };
+    connect(Application, &TApplication::HintChanged, this,
+            EventHandler([this] { DisplayHint(Application); }));
+    connect(Screen, &TScreen::ActiveFormChanged, this,
+            EventHandler([this] { UpdateMenuItems(Screen); }));
     setWindowTitle(QStringLiteral("Volumo von den Volumo-Entwicklern - Version 2.5.1"));
 }
 
 void TMainForm::FormDestroy(QObject *)
 {
-    if (Screen)
-        Screen->OnActiveFormChange = nullptr;
+    Screen->disconnect(this);
 }
 
 void TMainForm::ShowStatusMessage(const QString &text)
@@ -270,9 +219,7 @@ void TMainForm::btnAllDirvesClick(QObject *)
 
 void TMainForm::AktualisierenClick(QObject *Sender)
 {
-    Settings.TileRows = anordnung->SpinEdit1->GridValue();
-    Settings.TileCols = anordnung->SpinEdit2->GridValue();
-    Settings.Chart3D = anordnung->rb3D->isChecked();
+    anordnung->ReadLayout(Settings);
     ScanDrives(Sender);
 }
 
@@ -302,44 +249,16 @@ void TMainForm::ScanDrives(QObject *Sender)
             UsedGB = stats.UsedGB;
             if (!(TotalGB > 0))
                 continue; // drives below one whole GiB get no window
+            const QString where = QString::fromStdString(DriveDescription(DriveNumber));
 
             CurrentChild = new TMDIChild;
             frame->AddChild(CurrentChild, CurrentChild->MainMenu1, TMDIChild::DesignClientSize,
                             [child = CurrentChild] { return child->FormClose(child); });
-            CurrentChild->setWindowTitle(root);
-            CurrentChild->DBChart1->SetCaption(QStringLiteral("Laufwerksbelegung ") + root);
-            CurrentChild->Series1->Clear();
-            CurrentChild->Series1->Add(static_cast<double>(UsedGB), QStringLiteral("GB belegt"),
-                                       clBlue);
-            CurrentChild->Series1->Add(static_cast<double>(FreeGB), QStringLiteral("GB frei"),
-                                       clFuchsia);
-            if (VolumeSource *source = InstalledVolumeSource()) {
-                const std::string where = source->describe(DriveRoot(DriveNumber));
-                if (!where.empty())
-                    CurrentChild->DBChart1->setStatusTip(root + QStringLiteral(" = ") +
-                                                         QString::fromStdString(where));
-            }
+            CurrentChild->ShowDrive(root, stats, where);
             ShowStatusMessage(CurrentChild->windowTitle());
             CurrentChild->DBChart1->SetView3D(Settings.Chart3D);
-            switch (Settings.ChartKind) {
-            case 1:
-                ChangeSeriesKind(CurrentChild->Series1, SeriesKind::Pie);
-                break;
-            case 2:
-                ChangeSeriesKind(CurrentChild->Series1, SeriesKind::HorizBar);
-                break;
-            case 3:
-                ChangeSeriesKind(CurrentChild->Series1, SeriesKind::Bar);
-                break;
-            default:
-                break;
-            }
-            CurrentChild->LabelMBFrei->setText(gigabyteText(FreeGB));
-            CurrentChild->LabelProzentFrei->setText(percentText(FreeGB, TotalGB));
-            CurrentChild->LabelMBBelegt->setText(gigabyteText(UsedGB));
-            CurrentChild->LabelProzentBelegt->setText(percentText(UsedGB, TotalGB));
-            CurrentChild->LabelMBGesamt->setText(gigabyteText(TotalGB));
-            CurrentChild->LabelProzentGesamt->setText(percentText(TotalGB, TotalGB));
+            if (const std::optional<SeriesKind> kind = SeriesKindOf(Settings.ChartKind))
+                ChangeSeriesKind(CurrentChild->Series1, *kind);
         } catch (...) {
         }
     }

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "Commands.h"
 #include "drive_stats.h"
+#include "screen.h"
 
 #include <QMainWindow>
 
 class MdiFrame;
-class QAction;
 class QMdiArea;
-class QMenu;
 class QFrame;
 class TBitBtn;
 class TMainMenu;
@@ -27,8 +27,8 @@ struct TSettings
 extern TSettings Settings;
 
 // The main window: the frame of the drive windows, with the menu bar, the tool bar and the
-// status bar. It owns the handlers of every command.
-class TMainForm : public QMainWindow
+// status bar. It owns the handlers of every command; its menu's entries are its own members.
+class TMainForm : public QMainWindow, public TMenuEntries
 {
     Q_OBJECT
 
@@ -62,20 +62,6 @@ public:
     QWidget *Client() const { return client; }
 
     TMainMenu *MainMenu1 = nullptr;
-    QMenu *Datei1 = nullptr;
-    QAction *Ende1 = nullptr;
-    QMenu *Edit1 = nullptr;
-    QAction *Aktualisieren = nullptr;
-    QAction *AktionGesamt = nullptr;
-    QMenu *Einstellungen1 = nullptr;
-    QAction *Anordnung1 = nullptr;
-    QMenu *Window1 = nullptr;
-    QAction *WindowCascadeItem = nullptr;
-    QAction *WindowTileItem = nullptr;
-    QAction *WindowArrangeItem = nullptr;
-    QAction *WindowMinimizeItem = nullptr;
-    QMenu *Help1 = nullptr;
-    QAction *HelpAboutItem = nullptr;
     TStatusBar *StatusBar1 = nullptr;
     QFrame *ToolBar1 = nullptr;
     TSpeedButton *SpeedButton2 = nullptr;
@@ -103,6 +89,10 @@ private:
     int64_t UsedGB = 0;
     uint8_t DriveNumber = 0;
     TMDIChild *CurrentChild = nullptr;
+
+    // Its activation runs the refresh; it hands the focus to its active child.
+    FormRegistration registration;
 };
 
+// The main window while it exists: set by its constructor, cleared by its destructor.
 extern TMainForm *MainForm;

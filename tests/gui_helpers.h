@@ -1,13 +1,23 @@
 #pragma once
 
+#include "main_menu.h"
+#include "mdi_frame.h"
+#include "screen.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <functional>
@@ -24,6 +34,19 @@ inline bool WaitFor(const std::function<bool()> &condition, int ms = 2000)
         QTest::qWait(5);
     }
     return true;
+}
+
+// Moves the mouse over the middle of `widget` and lets the hint follow.
+inline void Hover(QWidget *widget, int ms = 80)
+{
+    QTest::mouseMove(widget, widget->rect().center());
+    QTest::qWait(ms);
+}
+
+// The x just right of a widget, in its parent: where a right-aligned figure ends.
+inline int RightEdge(const QWidget *widget)
+{
+    return widget->geometry().right() + 1;
 }
 
 // Shows a top-level widget and gives it the focus, as a click on it would.
@@ -84,6 +107,71 @@ inline void WhenShown(QDialog *dialog, std::function<void()> action)
     });
     poll->start(0);
 }
+
+// A frame window made as the main form is: a button of its own above the client area, a menu of
+// its own ("&Rahmen"), and child forms that each bring a text field and a one-entry menu named
+// after them. It counts its own activations.
+struct TestFrame
+{
+    TestFrame()
+    {
+        auto *client = new QWidget(&window);
+        auto *layout = new QVBoxLayout(client);
+        layout->addWidget(button);
+        area->setFocusPolicy(Qt::NoFocus);
+        layout->addWidget(area);
+        window.setCentralWidget(client);
+        window.resize(800, 600);
+        QObject::connect(&registration, &FormRegistration::Activated, &window,
+                         [this] { ++activations; });
+        for (QWidget *passive : {static_cast<QWidget *>(&window), client,
+                                 static_cast<QWidget *>(area), area->viewport()})
+            Screen->RegisterPassive(passive);
+    }
+
+    QWidget *addChild(const QString &name, TCloseAction action = caFree)
+    {
+        auto *child = new QWidget;
+        child->setWindowTitle(name);
+        new QLineEdit(child);
+        (new FormRegistration(child))->setParent(child);
+        auto *menu = new TMainMenu(child);
+        menu->AddMenu(QStringLiteral("&") + name, QString());
+        mdi.AddChild(child, menu, QSize(200, 100), [action] { return action; });
+        return child;
+    }
+
+    // The children's captions, most recently focused first.
+    QStringList order() const
+    {
+        QStringList names;
+        for (int i = 0; i < mdi.MDIChildCount(); ++i)
+            names << mdi.MDIChildren(i)->windowTitle();
+        return names;
+    }
+
+    // The bar as it shows once control is back in the event loop.
+    QStringList bar() const
+    {
+        QCoreApplication::processEvents();
+        QStringList titles;
+        for (QAction *action : window.menuBar()->actions())
+            titles << action->text();
+        return titles;
+    }
+
+    QMainWindow window;
+    QPushButton *button = new QPushButton(QStringLiteral("Knopf"));
+    QMdiArea *area = new QMdiArea;
+    TMainMenu ownMenu{&window, [this] {
+                          ownMenu.AddMenu(QStringLiteral("&Rahmen"), QString());
+                      }};
+    MdiFrame mdi{area, window.menuBar(), &ownMenu};
+    int activations = 0;
+    FormRegistration registration{&window, [this]() -> QWidget * {
+                                      return mdi.MDIChildCount() ? mdi.MDIChildren(0) : nullptr;
+                                  }};
+};
 
 // QString in test failure messages as text, not as a list of characters.
 inline void PrintTo(const QString &text, std::ostream *out)

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Starts volumo under Xvfb with a private D-Bus session and the AT-SPI registry, then lets
 # screen_reader.py read it as a screen reader would. As root the volumes are ours to predict:
-# in a private mount namespace only "/" and tmpfs volumes of 931 GiB, 1863 GiB and 512 MiB are
-# mounted, and the reader must hear exactly their figures.
-#   atspi_test.sh <volumo binary>
+# in a private mount namespace (private_mounts) only "/" and tmpfs volumes of 931 GiB, 1863 GiB
+# and 512 MiB are mounted, and the reader must hear exactly their figures.
+#   atspi_test.sh <volumo binary> <private_mounts binary>
 # Exits 77 (skipped) where the accessibility packages are missing.
 set -eu
 volumo=$(readlink -f "$1")
@@ -19,34 +19,22 @@ skip() {
 command -v dbus-run-session >/dev/null || skip "dbus-run-session (dbus-daemon) is not installed"
 command -v Xvfb >/dev/null || skip "Xvfb (xvfb) is not installed"
 
-if [ "${VOLUMO_ATSPI_STAGE:-}" = "" ] && [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null; then
-    VOLUMO_ATSPI_STAGE=namespace exec unshare -m --propagation private "$0" "$@"
+if [ -z "${VOLUMO_MOUNTS:-}${VOLUMO_MOUNTS_SKIPPED:-}" ]; then
+    exec "$2" a=931g b=1863g c=512m -- "$0" "$@"
 fi
 
 work=$(mktemp -d)
 xvfb=""
 cleanup() {
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    for volume in a b c; do umount "$work/$volume" 2>/dev/null || true; done
     rm -rf "$work"
 }
 trap cleanup EXIT
 
 expected=""
-if [ "${VOLUMO_ATSPI_STAGE:-}" = namespace ]; then
-    # Everything but "/" and the system's own places goes, deepest first.
-    awk '{print $5}' /proc/self/mountinfo | sed 's/\\040/ /g' | tac | while read -r point; do
-        case "$point" in
-        / | /proc | /proc/* | /sys | /sys/* | /dev | /dev/* | /run | /run/*) ;;
-        *) umount -l "$point" 2>/dev/null || true ;;
-        esac
-    done
-    mkdir "$work/a" "$work/b" "$work/c"
-    mount -t tmpfs -o size=931g tmpfs "$work/a"
-    mount -t tmpfs -o size=1863g tmpfs "$work/b"
-    mount -t tmpfs -o size=512m tmpfs "$work/c"
+if [ -n "${VOLUMO_MOUNTS:-}" ]; then
     # 4 KiB written leave 930 whole GiB free on D:.
-    head -c 4096 /dev/zero >"$work/a/file"
+    head -c 4096 /dev/zero >"$VOLUMO_MOUNTS/a/file"
     expected="$work/expected.json"
     cat >"$expected" <<'JSON'
 {"windows": {"C:\\": null,
@@ -56,14 +44,12 @@ if [ "${VOLUMO_ATSPI_STAGE:-}" = namespace ]; then
 JSON
     echo "reading volumo on tmpfs volumes of 931 GiB, 1863 GiB and 512 MiB"
 else
-    echo "not root or no private mount namespace: reading volumo on this machine's volumes," \
+    echo "$VOLUMO_MOUNTS_SKIPPED: reading volumo on this machine's volumes," \
         "each window checked against itself"
 fi
 
-display=":$((100 + $$ % 100))"
-Xvfb "$display" -screen 0 1100x850x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-sleep 1
+. "$here/../xvfb.sh"
+start_xvfb "$work"
 
 # The bus's activated services (the accessibility bus, the registry that types keys) inherit
 # this environment, DISPLAY included.

@@ -29,8 +29,7 @@ protected:
         program.volumes = FakeVolumeSource();
         for (int i = 0; i < count; ++i)
             program.volumes.setDriveGB(static_cast<char16_t>(u'C' + i), 100, 50);
-        program.main->AktualisierenClick(program.main->Aktualisieren);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        program.Refresh();
     }
 
     QRect bounds(int index) const

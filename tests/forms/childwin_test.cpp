@@ -23,12 +23,6 @@ protected:
     Program &program = Program::Get();
 };
 
-// The label's right edge in its panel.
-int rightEdge(const QLabel *label)
-{
-    return label->geometry().right() + 1;
-}
-
 } // namespace
 
 TEST_F(DriveWindow, DeclaredLayout)
@@ -59,7 +53,7 @@ TEST_F(DriveWindow, DeclaredLayout)
     EXPECT_EQ(child.Shape2->geometry(), QRect(6, 7, 10, 10));
     EXPECT_EQ(child.Shape1->geometry(), QRect(6, 23, 10, 10));
     EXPECT_EQ(child.LabelMBBelegt->geometry(), QRect(180, 6, 65, 13));
-    EXPECT_EQ(rightEdge(child.LabelProzentBelegt), 280);
+    EXPECT_EQ(RightEdge(child.LabelProzentBelegt), 280);
     EXPECT_EQ(child.Bevel1->y(), 41);
     EXPECT_EQ(child.Label2->palette().color(QPalette::WindowText), QColor(0, 0, 255));
     EXPECT_EQ(child.LabelMBFrei->palette().color(QPalette::WindowText), QColor(255, 0, 255));
@@ -74,10 +68,10 @@ TEST_F(DriveWindow, FigureColumnsFollowTheRightEdge)
         QTest::qWait(20);
         const int panel = child->Panel1->width();
         for (QLabel *figure : {child->LabelMBBelegt, child->LabelMBFrei, child->LabelMBGesamt})
-            EXPECT_EQ(rightEdge(figure), panel - 56) << width;
+            EXPECT_EQ(RightEdge(figure), panel - 56) << width;
         for (QLabel *figure :
              {child->LabelProzentBelegt, child->LabelProzentFrei, child->LabelProzentGesamt})
-            EXPECT_EQ(rightEdge(figure), panel - 21) << width;
+            EXPECT_EQ(RightEdge(figure), panel - 21) << width;
         EXPECT_EQ(child->Label2->x(), 22) << "captions stay at the left";
     }
     // A longer text grows to the left.
@@ -87,7 +81,7 @@ TEST_F(DriveWindow, FigureColumnsFollowTheRightEdge)
     child->LabelProzentFrei->setText(QStringLiteral("100%"));
     QTest::qWait(20);
     EXPECT_LT(child->LabelProzentFrei->x(), before);
-    EXPECT_EQ(rightEdge(child->LabelProzentFrei), child->Panel1->width() - 21);
+    EXPECT_EQ(RightEdge(child->LabelProzentFrei), child->Panel1->width() - 21);
 }
 
 TEST_F(DriveWindow, ResizingPassesBereit)

@@ -1,6 +1,7 @@
 // Drives that change under a scan, queries that fail and a volume that never answers: the
 // program neither crashes nor hangs, and the next refresh shows exactly the usable drives.
 #include "../gui_helpers.h"
+#include "../host_fixtures.h"
 #include "Childwin.h"
 #include "Main.h"
 #include "program.h"
@@ -9,12 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <future>
 #include <random>
 
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -24,21 +23,6 @@ class Faults : public testing::Test
 {
 protected:
     void SetUp() override { program.Ready(); }
-
-    void refresh()
-    {
-        program.main->AktualisierenClick(program.main->Aktualisieren);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-    }
-
-    QStringList captions() const
-    {
-        QStringList names;
-        for (int i = 0; i < program.main->MDIChildCount(); ++i)
-            names << program.main->MDIChildren(i)->windowTitle();
-        return names;
-    }
 
     Program &program = Program::Get();
 };
@@ -65,7 +49,7 @@ TEST_F(Faults, DrivesChangingBetweenTheExistenceTestAndTheFiguresAndFailingQueri
                 break;
             }
         };
-        refresh();
+        program.Refresh();
     }
 
     // Then a quiet refresh: exactly the usable drives, in order.
@@ -73,23 +57,20 @@ TEST_F(Faults, DrivesChangingBetweenTheExistenceTestAndTheFiguresAndFailingQueri
     program.volumes.setDriveGB(u'C', 931, 400);
     program.volumes.setDriveGB(u'K', 12, 3);
     program.volumes.setDrive(u'M', 1 << 20, 0); // too small for a window
-    refresh();
-    EXPECT_EQ(captions(), (QStringList{"C:\\", "K:\\"}));
+    program.Refresh();
+    EXPECT_EQ(program.Captions(), (QStringList{"C:\\", "K:\\"}));
     EXPECT_EQ(program.main->findChildren<TMDIChild *>().size(), 2);
 }
 
 TEST_F(Faults, AVolumeThatNeverAnswersDoesNotHoldTheRefreshUp)
 {
-    char name[] = "/tmp/volumo-faults-XXXXXX";
-    const int fd = ::mkstemp(name);
-    ::close(fd);
-    std::ofstream(name) << "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-                           "21 20 0:50 / /mnt/remote rw - fuse.sshfs me@host:/ rw\n"
-                           "22 20 0:51 / /mnt/ram rw - tmpfs tmpfs rw\n";
+    const RecordedMountTable table("20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                                   "21 20 0:50 / /mnt/remote rw - fuse.sshfs me@host:/ rw\n"
+                                   "22 20 0:51 / /mnt/ram rw - tmpfs tmpfs rw\n");
     auto release = std::make_shared<std::promise<void>>();
     std::shared_future<void> released = release->get_future().share();
     LinuxVolumeSource source(
-        name,
+        table.path,
         [released](const char *path, struct statvfs *answer) {
             if (std::string(path) == "/mnt/remote")
                 released.wait(); // a dead server
@@ -103,19 +84,19 @@ TEST_F(Faults, AVolumeThatNeverAnswersDoesNotHoldTheRefreshUp)
     ScopedVolumeSource installed(source);
 
     const auto start = std::chrono::steady_clock::now();
-    refresh();
+    program.Refresh();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
-    EXPECT_EQ(captions(), (QStringList{"C:\\", "D:\\"})) << "E: (/mnt/remote) does not answer";
+    EXPECT_EQ(program.Captions(), (QStringList{"C:\\", "D:\\"}))
+        << "E: (/mnt/remote) does not answer";
 
     const auto again = std::chrono::steady_clock::now();
-    refresh();
+    program.Refresh();
     EXPECT_LT(std::chrono::steady_clock::now() - again, 1s) << "no second wait on a stuck volume";
 
     release->set_value();
     ASSERT_TRUE(WaitFor([&] {
-        refresh();
-        return captions().size() == 3;
+        program.Refresh();
+        return program.Captions().size() == 3;
     }));
-    EXPECT_EQ(captions(), (QStringList{"C:\\", "D:\\", "E:\\"}));
-    std::remove(name);
+    EXPECT_EQ(program.Captions(), (QStringList{"C:\\", "D:\\", "E:\\"}));
 }

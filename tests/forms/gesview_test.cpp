@@ -41,11 +41,6 @@ protected:
     TGESAMT *dialog = Program::Get().gesamt;
 };
 
-int rightEdge(const QWidget *widget)
-{
-    return widget->geometry().right() + 1;
-}
-
 } // namespace
 
 TEST_F(TotalOverview, SumsOfEveryUsableDrive)
@@ -140,13 +135,13 @@ TEST_F(TotalOverview, DeclaredLayout)
     EXPECT_TRUE(dialog->DBChart1->LegendVisible());
     EXPECT_EQ(dialog->DBChart1->View3DOptions().Zoom, 109);
     for (QLabel *figure : {dialog->Label3, dialog->Label5, dialog->Label7})
-        EXPECT_EQ(rightEdge(figure), 266) << figure->text().toStdString();
+        EXPECT_EQ(RightEdge(figure), 266) << figure->text().toStdString();
     for (QLabel *figure : {dialog->Label8, dialog->Label9, dialog->Label10})
-        EXPECT_EQ(rightEdge(figure), 328) << figure->text().toStdString();
+        EXPECT_EQ(RightEdge(figure), 328) << figure->text().toStdString();
     EXPECT_EQ(dialog->Label7->text(), QStringLiteral("296280 GB")) << "no grouping";
     // 24 drives do not fit: the list is cut at the panel's edge.
     EXPECT_TRUE(dialog->LabelDriveList->text().endsWith(QStringLiteral("Z:  ")));
-    EXPECT_LE(rightEdge(dialog->LabelDriveList), 401);
+    EXPECT_LE(RightEdge(dialog->LabelDriveList), 401);
 }
 
 TEST_F(TotalOverview, EnterClosesEscDoesNot)

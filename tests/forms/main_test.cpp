@@ -35,12 +35,6 @@ QStringList barEntries(TMainForm *main)
     return entries;
 }
 
-void hover(QWidget *widget)
-{
-    QTest::mouseMove(widget, widget->rect().center());
-    QTest::qWait(80);
-}
-
 class MainForm : public testing::Test
 {
 protected:
@@ -117,7 +111,7 @@ TEST_F(MainForm, HintsOfTheToolButtonsAndOneTooltip)
                 {main->btnAllDirves, "Gesamtübersicht", false},
                 {main->SpeedButton2, "Programmeinstellungen", true}};
     for (const auto &row : rows) {
-        hover(row.button);
+        Hover(row.button);
         EXPECT_EQ(main->StatusBar1->PanelText(0), QString::fromUtf8(row.hint));
         QToolTip::hideText();
         QHelpEvent help(QEvent::ToolTip, row.button->rect().center(),
@@ -129,7 +123,7 @@ TEST_F(MainForm, HintsOfTheToolButtonsAndOneTooltip)
         }
         QToolTip::hideText();
     }
-    hover(main->Client()->findChild<QMdiArea *>()->viewport());
+    Hover(main->Client()->findChild<QMdiArea *>()->viewport());
     EXPECT_EQ(main->StatusBar1->PanelText(0), QString());
 }
 

@@ -8,6 +8,7 @@
 #include "Main.h"
 #include "mdi_frame.h"
 
+#include <QLabel>
 #include <gtest/gtest.h>
 
 namespace {
@@ -39,22 +40,14 @@ Program::Program()
 {
     InstallVolumeSource(&volumes);
     main = new TMainForm;
-    MainForm = main;
     info = new TFormInfo(main);
-    FormInfo = info;
     gesamt = new TGESAMT(main);
-    GESAMT = gesamt;
     settings = new Tanordnung(main);
-    anordnung = settings;
 }
 
 void Program::destroy()
 {
     delete main; // the dialogs are its children
-    MainForm = nullptr;
-    FormInfo = nullptr;
-    GESAMT = nullptr;
-    anordnung = nullptr;
     InstallVolumeSource(nullptr);
 }
 
@@ -93,4 +86,26 @@ void Program::CloseDriveWindows()
     for (int i = main->MDIChildCount() - 1; i >= 0; --i)
         main->Frame()->Close(main->MDIChildren(i));
     WaitFor([this] { return main->MDIChildCount() == 0; });
+}
+
+void Program::Refresh()
+{
+    main->AktualisierenClick(main->Aktualisieren);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+QStringList Program::Captions() const
+{
+    QStringList names;
+    for (int i = 0; i < main->MDIChildCount(); ++i)
+        names << main->MDIChildren(i)->windowTitle();
+    return names;
+}
+
+QStringList Program::Figures(const TMDIChild *child)
+{
+    return {child->LabelMBBelegt->text(), child->LabelProzentBelegt->text(),
+            child->LabelMBFrei->text(),   child->LabelProzentFrei->text(),
+            child->LabelMBGesamt->text(), child->LabelProzentGesamt->text()};
 }

@@ -2,9 +2,12 @@
 
 #include "volume_source_fake.h"
 
+#include <QStringList>
+
 class TFormInfo;
 class TGESAMT;
 class TMainForm;
+class TMDIChild;
 class Tanordnung;
 
 // The program block for the form tests: the four forms in their order, with a fake volume
@@ -22,6 +25,13 @@ public:
     void CloseDriveWindows();
     // Drives C:, D: and E: as the usual test machine has them.
     void StandardDrives();
+    // The refresh command, and the closed windows gone as the event loop lets them go.
+    void Refresh();
+
+    // The drive windows' captions, most recently focused first.
+    QStringList Captions() const;
+    // A drive window's figures row by row: occupied GB and %, free GB and %, total GB and %.
+    static QStringList Figures(const TMDIChild *child);
 
     FakeVolumeSource volumes;
     TMainForm *main = nullptr;

@@ -36,30 +36,13 @@ protected:
     {
         program.volumes = FakeVolumeSource();
         drives(program.volumes);
-        program.main->AktualisierenClick(program.main->Aktualisieren);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QTest::qWait(10);
+        program.Refresh();
     }
 
     TMDIChild *window(int index) const { return program.main->MDIChildren(index); }
 
-    QStringList captions() const
-    {
-        QStringList names;
-        for (int i = 0; i < program.main->MDIChildCount(); ++i)
-            names << window(i)->windowTitle();
-        return names;
-    }
-
     Program &program = Program::Get();
 };
-
-QStringList figures(const TMDIChild *child)
-{
-    return {child->LabelMBBelegt->text(), child->LabelProzentBelegt->text(),
-            child->LabelMBFrei->text(),   child->LabelProzentFrei->text(),
-            child->LabelMBGesamt->text(), child->LabelProzentGesamt->text()};
-}
 
 } // namespace
 
@@ -77,7 +60,8 @@ TEST_F(Scan, DriveWindowFilledWithItsFigures)
     EXPECT_EQ(c->Series1->points()[1].value, 400);
     EXPECT_EQ(c->Series1->points()[1].label, QStringLiteral("GB frei"));
     EXPECT_EQ(c->Series1->points()[1].color, QColor(255, 0, 255));
-    EXPECT_EQ(figures(c), (QStringList{"531 GB =", "57%", "400 GB =", "43%", "931 GB =", "100%"}));
+    EXPECT_EQ(Program::Figures(c),
+              (QStringList{"531 GB =", "57%", "400 GB =", "43%", "931 GB =", "100%"}));
 }
 
 TEST_F(Scan, FiguresTable)
@@ -109,7 +93,7 @@ TEST_F(Scan, FiguresTable)
             drives.setDrive(u'C', row.totalBytes, row.freeBytes);
         });
         ASSERT_EQ(program.main->MDIChildCount(), 1) << row.name;
-        EXPECT_EQ(figures(window(0)), row.figures) << row.name;
+        EXPECT_EQ(Program::Figures(window(0)), row.figures) << row.name;
     }
     // The chart mark shows the value without grouping.
     refreshWith([](FakeVolumeSource &drives) { drives.setDriveGB(u'C', 1863, 0); });
@@ -131,7 +115,7 @@ TEST_F(Scan, OneWindowPerUsableDriveInLetterOrder)
             probed += QChar(letter);
         };
     });
-    EXPECT_EQ(captions(), (QStringList{"C:\\", "D:\\", "E:\\"}));
+    EXPECT_EQ(program.Captions(), (QStringList{"C:\\", "D:\\", "E:\\"}));
     EXPECT_EQ(probed, QStringLiteral("ZYXWVUTSRQPONMLKJIHGFEDC"))
         << "Z: down to C:, never A: or B:";
     // 2 rows, 3 columns: the top row, left to right.
@@ -146,7 +130,7 @@ TEST_F(Scan, TheWindowOpenedLastIsActiveAndHasTheFocus)
         drives.setDriveGB(u'D', 1863, 1400);
         drives.setDriveGB(u'E', 100, 50);
     });
-    ASSERT_EQ(captions(), (QStringList{"C:\\", "D:\\", "E:\\"}));
+    ASSERT_EQ(program.Captions(), (QStringList{"C:\\", "D:\\", "E:\\"}));
     QMdiArea *area = program.main->Frame()->Area();
     EXPECT_EQ(area->activeSubWindow(), program.main->Frame()->SubWindowOf(window(0)));
     QWidget *focus = QApplication::focusWidget();
@@ -160,20 +144,17 @@ TEST_F(Scan, NoUsableDriveLeavesTheFramesOwnMenu)
     EXPECT_EQ(program.main->menuBar()->actions().front()->menu(), program.main->Datei1);
 }
 
-TEST_F(Scan, AFaultHalfWayLeavesThatWindowAsFarAsItGotAndTheScanGoesOn)
+TEST_F(Scan, AFaultHalfWayEndsThatDrivesPassAndTheScanGoesOn)
 {
     refreshWith([](FakeVolumeSource &drives) {
         drives.setDriveGB(u'C', 931, 400);
         drives.setDriveGB(u'D', 100, 10);
-        drives.throwOnDescribe(u'D');
+        drives.throwOnDescribe(u'D'); // the host fails on D: before its window opens
         drives.setDriveGB(u'E', 50, 25);
         drives.failQueries(u'F'); // exists, but its figures fail: 0 GiB, no window
     });
-    EXPECT_EQ(captions(), (QStringList{"C:\\", "D:\\", "E:\\"}));
-    EXPECT_EQ(window(1)->DBChart1->Caption(), QStringLiteral("Laufwerksbelegung D:\\"));
-    EXPECT_EQ(window(1)->Series1->points().size(), 2u);
-    EXPECT_EQ(window(1)->LabelMBFrei->text(), QStringLiteral("<MB>")) << "the pass ended there";
-    EXPECT_EQ(window(2)->LabelMBFrei->text(), QStringLiteral("25 GB ="));
+    EXPECT_EQ(program.Captions(), (QStringList{"C:\\", "E:\\"}));
+    EXPECT_EQ(window(1)->LabelMBFrei->text(), QStringLiteral("25 GB ="));
 }
 
 TEST_F(Scan, ManyRefreshesFromADriveWindowsOwnMenuLeaveOneWindowPerDrive)
@@ -188,7 +169,7 @@ TEST_F(Scan, ManyRefreshesFromADriveWindowsOwnMenuLeaveOneWindowPerDrive)
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QTest::qWait(10);
-    EXPECT_EQ(captions(), (QStringList{"C:\\", "D:\\"}));
+    EXPECT_EQ(program.Captions(), (QStringList{"C:\\", "D:\\"}));
     EXPECT_EQ(program.main->findChildren<TMDIChild *>().size(), 2);
 }
 
@@ -205,7 +186,7 @@ TEST_F(Scan, RefreshWhileAWindowIsMinimizedOrMaximized)
         program.main->AktualisierenClick(program.main->btnRefresh);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QTest::qWait(10);
-        EXPECT_EQ(captions(), (QStringList{"C:\\", "D:\\"}))
+        EXPECT_EQ(program.Captions(), (QStringList{"C:\\", "D:\\"}))
             << (maximize ? "maximized" : "minimized");
     }
 }

@@ -109,11 +109,7 @@ protected:
 TEST_F(Soak, Refreshes)
 {
     TMainForm *main = program.main;
-    soak("refresh", [main] {
-        main->AktualisierenClick(main->Aktualisieren);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-    });
+    soak("refresh", [this] { program.Refresh(); });
     EXPECT_EQ(main->MDIChildCount(), 24);
 }
 

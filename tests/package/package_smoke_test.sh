@@ -25,12 +25,11 @@ for file in usr/bin/volumo usr/share/applications/example.volumo.Volumo.desktop 
     test -e "$work/root/$file" || { echo "missing in the package: $file"; exit 1; }
 done
 
-display=":$((50 + $$ % 40))"
-Xvfb "$display" -screen 0 1100x850x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-sleep 1
+. "$(dirname "$(readlink -f "$0")")/../xvfb.sh"
+start_xvfb "$work"
 env -u QT_QPA_PLATFORM DISPLAY="$display" "$work/root/usr/bin/volumo" >/dev/null 2>&1 &
 volumo=$!
+counts="no screenshot taken"
 for attempt in 1 2 3 4 5 6 7 8 9 10; do
     sleep 1
     DISPLAY="$display" import -window root "$work/screen.png" 2>/dev/null || continue

@@ -1,14 +1,12 @@
 #pragma once
 
 #include <QApplication>
-
-class QAction;
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QTranslator>
 
-#include <functional>
+class QAction;
 
 // The program's application object: the title every error box carries, the hint of whatever is
 // under the mouse or highlighted in a menu, and an error box for an exception that leaves an
@@ -24,9 +22,8 @@ public:
     QString Title() const { return title; }
     void SetTitle(const QString &text) { title = text; }
 
-    // The hint in force; OnHint runs at every change.
+    // The hint in force; HintChanged is emitted at every change.
     QString Hint() const { return hint; }
-    std::function<void(QObject *Sender)> OnHint;
 
     // The hint of a highlighted menu entry, also when it was reached with the keyboard.
     void ShowMenuHint(QAction *action);
@@ -35,6 +32,9 @@ public:
     void ShowException(const QString &message);
 
     bool notify(QObject *receiver, QEvent *event) override;
+
+signals:
+    void HintChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -34,9 +34,12 @@ public:
     TDBChart *ParentChart() const;
 
     QString Title;
+    // Each mark shows its point's value as "###0.###" writes it (FormatChartValue).
     bool MarksVisible = true;
     bool MarksArrowHead = false; // an arrow, not a plain line, leads from a mark to its point
-    QString ValueFormat = QStringLiteral("###0.###");
+
+    // A series leaves its chart's list when it is destroyed.
+    ~TChartSeries() override;
 
 protected:
     explicit TChartSeries(TDBChart *chart);
@@ -44,14 +47,10 @@ protected:
 private:
     void changed();
 
+    TDBChart *chart = nullptr;
     std::vector<Point> pointList;
+    friend class TDBChart;
     friend void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind);
-
-    // A chart keeps the picture of its pie in Qt's pixmap cache once the same pie is drawn a
-    // second time (a refresh makes new charts with the same figures); this is its key: everything
-    // the pie's drawing reads.
-    QString KeptPieKey(const ChartGeometry &geometry,
-                       const std::vector<TChartSeries::Point> &points, qreal ratio);
 };
 
 class TPieSeries : public TChartSeries
@@ -59,10 +58,9 @@ class TPieSeries : public TChartSeries
     Q_OBJECT
 
 public:
+    // The pie stays round whatever the chart's proportions.
     explicit TPieSeries(TDBChart *chart) : TChartSeries(chart) {}
     SeriesKind kind() const override { return SeriesKind::Pie; }
-
-    bool Circled = true; // round whatever the chart's proportions
 };
 
 class THorizBarSeries : public TChartSeries
@@ -84,7 +82,7 @@ public:
 };
 
 // A series of the asked kind stays as it is. Any other is replaced, at the same place in its
-// chart, by a new series of that kind with the same name, title, marks, value format and points;
+// chart, by a new series of that kind with the same name, title, marks and points;
 // the old one is destroyed and `series` then designates the new one.
 void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind);
 
@@ -102,6 +100,7 @@ class TDBChart : public QWidget
 
 public:
     explicit TDBChart(QWidget *parent = nullptr);
+    ~TDBChart() override;
 
     QString Caption() const { return caption; }
     void SetCaption(const QString &text);
@@ -129,11 +128,6 @@ private:
     friend class TChartSeries;
     friend void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind);
 
-    // A chart keeps the picture of its pie in Qt's pixmap cache once the same pie is drawn a
-    // second time (a refresh makes new charts with the same figures); this is its key: everything
-    // the pie's drawing reads.
-    QString KeptPieKey(const ChartGeometry &geometry,
-                       const std::vector<TChartSeries::Point> &points, qreal ratio);
     void describeForAccessibility();
 
     QString caption;

@@ -1,4 +1,4 @@
-#include "../gui_helpers.h"
+#include "../../gui_helpers.h"
 #include "application.h"
 #include "event_handler.h"
 
@@ -13,16 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-
-namespace {
-
-void hover(QWidget *widget)
-{
-    QTest::mouseMove(widget, widget->rect().center());
-    QTest::qWait(10);
-}
-
-} // namespace
 
 TEST(Hints, ControlUnderTheMouseOrItsNearestAncestorWithOne)
 {
@@ -42,19 +32,17 @@ TEST(Hints, ControlUnderTheMouseOrItsNearestAncestorWithOne)
     layout->addWidget(without);
 
     QStringList seen;
-    Application->OnHint = [&](QObject *) {
-        seen << Application->Hint();
-    };
+    QObject::connect(Application, &TApplication::HintChanged, &window,
+                     [&] { seen << Application->Hint(); });
     ASSERT_TRUE(ShowActive(&window));
 
-    hover(withHint);
+    Hover(withHint, 10);
     EXPECT_EQ(Application->Hint(), QStringLiteral("Knopfhinweis"));
-    hover(inside);
+    Hover(inside, 10);
     EXPECT_EQ(Application->Hint(), QStringLiteral("Gruppenhinweis"));
-    hover(without);
+    Hover(without, 10);
     EXPECT_EQ(Application->Hint(), QString());
     EXPECT_EQ(seen, (QStringList{"Knopfhinweis", "Gruppenhinweis", ""}));
-    Application->OnHint = nullptr;
 }
 
 TEST(Hints, HighlightedMenuEntriesTopLevelIncluded)

@@ -1,66 +1,12 @@
-#include "../gui_helpers.h"
-#include "main_menu.h"
-#include "mdi_frame.h"
+#include "../../gui_helpers.h"
 
-#include <QApplication>
-#include <QMainWindow>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QMenuBar>
 #include <gtest/gtest.h>
-
-namespace {
-
-struct Frame
-{
-    Frame()
-    {
-        window.setCentralWidget(area);
-        window.resize(800, 600);
-        ownMenu.AddMenu(QStringLiteral("&Rahmen"), QString());
-        mdi = std::make_unique<MdiFrame>(area, window.menuBar(), &ownMenu);
-    }
-
-    QWidget *addChild(const QString &name, TCloseAction action = caFree)
-    {
-        auto *child = new QWidget;
-        child->setWindowTitle(name);
-        auto *menu = new TMainMenu(child);
-        menu->AddMenu(QStringLiteral("&") + name, QString());
-        mdi->AddChild(child, menu, QSize(200, 100), [action] { return action; });
-        return child;
-    }
-
-    QStringList order() const
-    {
-        QStringList names;
-        for (int i = 0; i < mdi->MDIChildCount(); ++i)
-            names << mdi->MDIChildren(i)->windowTitle();
-        return names;
-    }
-
-    // The bar as it shows once control is back in the event loop.
-    QStringList bar() const
-    {
-        QCoreApplication::processEvents();
-        QStringList titles;
-        for (QAction *action : window.menuBar()->actions())
-            titles << action->text();
-        return titles;
-    }
-
-    QMainWindow window;
-    QMdiArea *area = new QMdiArea;
-    TMainMenu ownMenu{&window};
-    std::unique_ptr<MdiFrame> mdi;
-};
-
-} // namespace
 
 TEST(MdiFrame, ChildrenMostRecentlyFocusedFirst)
 {
-    Frame frame;
+    TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     frame.addChild(QStringLiteral("Z"));
     frame.addChild(QStringLiteral("D"));
@@ -68,24 +14,24 @@ TEST(MdiFrame, ChildrenMostRecentlyFocusedFirst)
     EXPECT_EQ(frame.order(), (QStringList{"C", "D", "Z"}));
     EXPECT_EQ(c->size(), QSize(200, 100)) << "opens with its client size";
 
-    frame.area->setActiveSubWindow(frame.mdi->SubWindowOf(frame.mdi->MDIChildren(2)));
+    frame.area->setActiveSubWindow(frame.mdi.SubWindowOf(frame.mdi.MDIChildren(2)));
     EXPECT_EQ(frame.order(), (QStringList{"Z", "C", "D"}));
-    QTest::mouseClick(frame.mdi->SubWindowOf(c)->widget(), Qt::LeftButton);
+    QTest::mouseClick(frame.mdi.SubWindowOf(c)->widget(), Qt::LeftButton);
     EXPECT_EQ(frame.order(), (QStringList{"C", "Z", "D"}));
 }
 
 TEST(MdiFrame, FreedChildStaysVisibleAndListedUntilBackInTheEventLoop)
 {
-    Frame frame;
+    TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     QPointer<QWidget> a = frame.addChild(QStringLiteral("A"));
     frame.addChild(QStringLiteral("B"));
 
-    frame.mdi->Close(a);
+    frame.mdi.Close(a);
     ASSERT_FALSE(a.isNull());
     EXPECT_TRUE(a->isVisible());
     EXPECT_EQ(frame.order(), (QStringList{"B", "A"}));
-    frame.mdi->Close(a); // closing twice is harmless
+    frame.mdi.Close(a); // closing twice is harmless
 
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(a.isNull());
@@ -94,14 +40,14 @@ TEST(MdiFrame, FreedChildStaysVisibleAndListedUntilBackInTheEventLoop)
 
 TEST(MdiFrame, CloseFromTheChildsOwnMenuReturnsThroughItsHandler)
 {
-    Frame frame;
+    TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     QPointer<QWidget> child = frame.addChild(QStringLiteral("A"));
     auto *menu = child->findChild<TMainMenu *>();
     QAction *close = menu->AddItem(menu->Items().front(), QStringLiteral("Schließen"), QString());
     QString titleAfterClose;
     QObject::connect(close, &QAction::triggered, child, [&] {
-        frame.mdi->Close(child);
+        frame.mdi.Close(child);
         titleAfterClose = child->windowTitle(); // still alive here
     });
     close->trigger();
@@ -111,91 +57,91 @@ TEST(MdiFrame, CloseFromTheChildsOwnMenuReturnsThroughItsHandler)
 
 TEST(MdiFrame, OtherCloseActions)
 {
-    Frame frame;
+    TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     QWidget *kept = frame.addChild(QStringLiteral("bleibt"), caNone);
     QWidget *minimized = frame.addChild(QStringLiteral("klein"), caMinimize);
-    frame.mdi->Close(kept);
-    frame.mdi->Close(minimized);
+    frame.mdi.Close(kept);
+    frame.mdi.Close(minimized);
     QTest::qWait(20);
-    EXPECT_EQ(frame.mdi->MDIChildCount(), 2);
-    EXPECT_TRUE(frame.mdi->IsMinimized(minimized));
-    EXPECT_FALSE(frame.mdi->IsMinimized(kept));
+    EXPECT_EQ(frame.mdi.MDIChildCount(), 2);
+    EXPECT_TRUE(frame.mdi.IsMinimized(minimized));
+    EXPECT_FALSE(frame.mdi.IsMinimized(kept));
 }
 
 TEST(MdiFrame, CloseBoxGoesThroughTheCloseHandler)
 {
-    Frame frame;
+    TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     QPointer<QWidget> child = frame.addChild(QStringLiteral("A"));
-    frame.mdi->SubWindowOf(child)->close();
+    frame.mdi.SubWindowOf(child)->close();
     EXPECT_FALSE(child.isNull()) << "freed later, not at once";
     ASSERT_TRUE(WaitFor([&] { return child.isNull(); }));
-    EXPECT_EQ(frame.mdi->MDIChildCount(), 0);
+    EXPECT_EQ(frame.mdi.MDIChildCount(), 0);
 }
 
 TEST(MdiFrame, FrontChildsMenuReplacesTheFramesBar)
 {
-    Frame frame;
+    TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     EXPECT_EQ(frame.bar(), QStringList{"&Rahmen"});
     QWidget *a = frame.addChild(QStringLiteral("A"));
     EXPECT_EQ(frame.bar(), QStringList{"&A"});
     QWidget *b = frame.addChild(QStringLiteral("B"));
     EXPECT_EQ(frame.bar(), QStringList{"&B"});
-    frame.area->setActiveSubWindow(frame.mdi->SubWindowOf(a));
+    frame.area->setActiveSubWindow(frame.mdi.SubWindowOf(a));
     EXPECT_EQ(frame.bar(), QStringList{"&A"});
 
-    frame.mdi->Close(a);
-    frame.mdi->Close(b);
+    frame.mdi.Close(a);
+    frame.mdi.Close(b);
     EXPECT_EQ(frame.bar(), QStringList{"&A"}) << "until the children are destroyed";
-    ASSERT_TRUE(WaitFor([&] { return frame.mdi->MDIChildCount() == 0; }));
+    ASSERT_TRUE(WaitFor([&] { return frame.mdi.MDIChildCount() == 0; }));
     EXPECT_EQ(frame.bar(), QStringList{"&Rahmen"});
 }
 
 TEST(MdiFrame, BoundsSetOnAMinimizedChildBecomeItsRestoredBounds)
 {
-    Frame frame;
+    TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     QWidget *child = frame.addChild(QStringLiteral("A"));
-    frame.mdi->SetBounds(child, QRect(10, 20, 300, 200));
-    EXPECT_EQ(frame.mdi->SubWindowOf(child)->geometry(), QRect(10, 20, 300, 200));
+    frame.mdi.SetBounds(child, QRect(10, 20, 300, 200));
+    EXPECT_EQ(frame.mdi.SubWindowOf(child)->geometry(), QRect(10, 20, 300, 200));
 
-    frame.mdi->Minimize(child);
-    ASSERT_TRUE(frame.mdi->IsMinimized(child));
-    frame.mdi->SetBounds(child, QRect(50, 60, 320, 240));
-    EXPECT_TRUE(frame.mdi->IsMinimized(child)) << "stays minimized";
-    EXPECT_EQ(frame.mdi->Bounds(child), QRect(50, 60, 320, 240));
+    frame.mdi.Minimize(child);
+    ASSERT_TRUE(frame.mdi.IsMinimized(child));
+    frame.mdi.SetBounds(child, QRect(50, 60, 320, 240));
+    EXPECT_TRUE(frame.mdi.IsMinimized(child)) << "stays minimized";
+    EXPECT_EQ(frame.mdi.Bounds(child), QRect(50, 60, 320, 240));
 
-    frame.mdi->SubWindowOf(child)->showNormal();
-    ASSERT_TRUE(WaitFor([&] { return !frame.mdi->IsMinimized(child); }));
-    EXPECT_EQ(frame.mdi->SubWindowOf(child)->geometry(), QRect(50, 60, 320, 240));
+    frame.mdi.SubWindowOf(child)->showNormal();
+    ASSERT_TRUE(WaitFor([&] { return !frame.mdi.IsMinimized(child); }));
+    EXPECT_EQ(frame.mdi.SubWindowOf(child)->geometry(), QRect(50, 60, 320, 240));
 }
 
 TEST(MdiFrame, ArrangeIconsLinesMinimizedChildrenUpAtTheBottom)
 {
-    Frame frame;
+    TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     QWidget *a = frame.addChild(QStringLiteral("A"));
     QWidget *b = frame.addChild(QStringLiteral("B"));
     QWidget *c = frame.addChild(QStringLiteral("C"));
-    frame.mdi->Minimize(a);
-    frame.mdi->Minimize(b);
-    frame.mdi->SetBounds(c, QRect(100, 100, 200, 150));
-    frame.mdi->ArrangeIcons();
+    frame.mdi.Minimize(a);
+    frame.mdi.Minimize(b);
+    frame.mdi.SetBounds(c, QRect(100, 100, 200, 150));
+    frame.mdi.ArrangeIcons();
     const int bottom = frame.area->viewport()->height();
-    const QRect first = frame.mdi->SubWindowOf(a)->geometry();
-    const QRect second = frame.mdi->SubWindowOf(b)->geometry();
+    const QRect first = frame.mdi.SubWindowOf(a)->geometry();
+    const QRect second = frame.mdi.SubWindowOf(b)->geometry();
     EXPECT_EQ(first.bottom() + 1, bottom);
     EXPECT_EQ(second.bottom() + 1, bottom);
     EXPECT_EQ(first.left(), 0);
     EXPECT_EQ(second.left(), first.right() + 1);
-    EXPECT_EQ(frame.mdi->SubWindowOf(c)->geometry(), QRect(100, 100, 200, 150));
+    EXPECT_EQ(frame.mdi.SubWindowOf(c)->geometry(), QRect(100, 100, 200, 150));
 }
 
 TEST(MdiFrame, ChildrenOpenedTogetherActivateOnlyTheLastWhenTheOpeningEnds)
 {
-    Frame frame;
+    TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     QStringList activated;
     QObject::connect(frame.area, &QMdiArea::subWindowActivated, [&](QMdiSubWindow *window) {
@@ -204,14 +150,14 @@ TEST(MdiFrame, ChildrenOpenedTogetherActivateOnlyTheLastWhenTheOpeningEnds)
     });
     QWidget *c = nullptr;
     {
-        const MdiFrame::Opening opening(*frame.mdi);
+        const MdiFrame::Opening opening(frame.mdi);
         frame.addChild(QStringLiteral("A"));
         frame.addChild(QStringLiteral("B"));
         c = frame.addChild(QStringLiteral("C"));
         EXPECT_EQ(activated, QStringList()) << "nothing activated while the children open";
     }
     EXPECT_EQ(activated, QStringList{"C"});
-    EXPECT_EQ(frame.area->activeSubWindow(), frame.mdi->SubWindowOf(c));
+    EXPECT_EQ(frame.area->activeSubWindow(), frame.mdi.SubWindowOf(c));
     EXPECT_EQ(QApplication::focusWidget(), c);
     EXPECT_EQ(frame.order(), (QStringList{"C", "B", "A"}));
     for (QMdiSubWindow *window : frame.area->subWindowList())
@@ -220,15 +166,15 @@ TEST(MdiFrame, ChildrenOpenedTogetherActivateOnlyTheLastWhenTheOpeningEnds)
     // Alone, a child is activated as it opens.
     QWidget *d = frame.addChild(QStringLiteral("D"));
     EXPECT_EQ(activated.last(), QStringLiteral("D"));
-    EXPECT_EQ(frame.area->activeSubWindow(), frame.mdi->SubWindowOf(d));
+    EXPECT_EQ(frame.area->activeSubWindow(), frame.mdi.SubWindowOf(d));
 }
 
 TEST(MdiFrame, SystemMenuShowsItsEntriesInGermanWithTheWindowsState)
 {
-    Frame frame;
+    TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     QWidget *child = frame.addChild(QStringLiteral("A"));
-    QMdiSubWindow *window = frame.mdi->SubWindowOf(child);
+    QMdiSubWindow *window = frame.mdi.SubWindowOf(child);
 
     const auto opened = [&] {
         window->showSystemMenu();
@@ -246,8 +192,8 @@ TEST(MdiFrame, SystemMenuShowsItsEntriesInGermanWithTheWindowsState)
     EXPECT_EQ(opened(),
               (QStringList{"Wieder&herstellen (aus)", "Ver&schieben", "&Größe", "M&inimieren",
                            "Ma&ximieren", "Im &Vordergrund bleiben", "Schl&ießen"}));
-    frame.mdi->Minimize(child);
-    ASSERT_TRUE(frame.mdi->IsMinimized(child));
+    frame.mdi.Minimize(child);
+    ASSERT_TRUE(frame.mdi.IsMinimized(child));
     EXPECT_EQ(opened(), (QStringList{"Wieder&herstellen", "Ver&schieben (aus)", "&Größe (aus)",
                                      "M&inimieren (aus)", "Ma&ximieren", "Im &Vordergrund bleiben",
                                      "Schl&ießen"}))

@@ -1,7 +1,5 @@
 #include "screen.h"
 
-#include "event_handler.h"
-
 #include <QApplication>
 #include <QDialog>
 #include <QFocusEvent>
@@ -23,29 +21,31 @@ TScreen::~TScreen()
         Screen = nullptr;
 }
 
-void TScreen::RegisterForm(QWidget *form, std::function<void()> onActivate,
-                           std::function<QWidget *()> activeChild)
-{
-    forms.push_back({form, std::move(onActivate), std::move(activeChild)});
-    connect(form, &QObject::destroyed, this, &TScreen::forget);
-}
-
-void TScreen::UnregisterForm(QWidget *form)
-{
-    disconnect(form, &QObject::destroyed, this, &TScreen::forget);
-    forget(form);
-}
-
 void TScreen::RegisterPassive(QWidget *widget)
 {
     passive.emplace_back(widget);
 }
 
-const TScreen::Form *TScreen::find(const QWidget *widget) const
+void TScreen::enter(FormRegistration *form)
 {
-    const auto it = std::find_if(forms.begin(), forms.end(),
-                                 [widget](const Form &form) { return form.widget == widget; });
-    return it == forms.end() ? nullptr : &*it;
+    forms.push_back(form);
+}
+
+void TScreen::leave(FormRegistration *form)
+{
+    forms.erase(std::remove(forms.begin(), forms.end(), form), forms.end());
+    if (active == form->Form()) {
+        active = nullptr;
+        emit ActiveFormChanged();
+    }
+}
+
+FormRegistration *TScreen::find(const QWidget *widget) const
+{
+    const auto it = std::find_if(forms.begin(), forms.end(), [widget](FormRegistration *form) {
+        return form->Form() == widget;
+    });
+    return it == forms.end() ? nullptr : *it;
 }
 
 QWidget *TScreen::FormOf(QWidget *widget) const
@@ -67,8 +67,7 @@ void TScreen::setActive(QWidget *form)
     if (form == active)
         return;
     active = form;
-    if (OnActiveFormChange)
-        OnActiveFormChange(this);
+    emit ActiveFormChanged();
 }
 
 void TScreen::activate(QWidget *form)
@@ -76,20 +75,8 @@ void TScreen::activate(QWidget *form)
     if (!form || form == active)
         return;
     setActive(form);
-    if (const Form *entry = find(form); entry && entry->onActivate)
-        RunHandler(entry->onActivate);
-}
-
-void TScreen::forget(QObject *object)
-{
-    forms.erase(std::remove_if(forms.begin(), forms.end(),
-                               [object](const Form &form) { return form.widget == object; }),
-                forms.end());
-    if (active == object) {
-        active = nullptr;
-        if (OnActiveFormChange)
-            OnActiveFormChange(this);
-    }
+    if (FormRegistration *entry = find(form))
+        emit entry->Activated();
 }
 
 int TScreen::ShowModal(QDialog *dialog)
@@ -119,10 +106,22 @@ bool TScreen::eventFilter(QObject *watched, QEvent *event)
         // program after the last child form is gone) activates its form, or the child it hands
         // the focus to.
         auto *widget = qobject_cast<QWidget *>(watched);
-        if (const Form *form = widget && widget->isWindow() ? find(widget) : nullptr) {
-            QWidget *child = form->activeChild ? form->activeChild() : nullptr;
-            activate(child ? child : form->widget);
+        if (FormRegistration *form = widget && widget->isWindow() ? find(widget) : nullptr) {
+            QWidget *child = form->ActiveChild();
+            activate(child ? child : form->Form());
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+FormRegistration::FormRegistration(QWidget *form, std::function<QWidget *()> activeChild)
+    : form(form), activeChild(std::move(activeChild)), screen(Screen)
+{
+    screen->enter(this);
+}
+
+FormRegistration::~FormRegistration()
+{
+    if (screen)
+        screen->leave(this);
 }

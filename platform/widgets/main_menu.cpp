@@ -22,10 +22,7 @@ QMenu *TMainMenu::AddMenu(const QString &caption, const QString &hint)
 {
     auto *menu = new QMenu(caption, owner);
     menu->menuAction()->setStatusTip(hint);
-    connect(menu, &QMenu::hovered, this, [](QAction *action) {
-        if (Application)
-            Application->ShowMenuHint(action);
-    });
+    connect(menu, &QMenu::hovered, Application, &TApplication::ShowMenuHint);
     items.push_back(menu);
     return menu;
 }

@@ -1,5 +1,7 @@
 #include "application.h"
 
+#include "event_handler.h"
+
 #include <QAction>
 #include <QHelpEvent>
 #include <QLibraryInfo>
@@ -10,8 +12,6 @@
 #include <QMouseEvent>
 #include <QProxyStyle>
 #include <QTimer>
-
-#include <exception>
 
 TApplication *Application = nullptr;
 
@@ -101,14 +101,9 @@ void TApplication::ShowException(const QString &message)
 
 bool TApplication::notify(QObject *receiver, QEvent *event)
 {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception &error) {
-        ShowException(QString::fromUtf8(error.what()));
-    } catch (...) {
-        ShowException(QStringLiteral("Unbekannter Fehler."));
-    }
-    return false;
+    bool handled = false;
+    RunHandler([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
 }
 
 void TApplication::setHint(const QString &text)
@@ -116,8 +111,7 @@ void TApplication::setHint(const QString &text)
     if (text == hint)
         return;
     hint = text;
-    if (OnHint)
-        OnHint(this);
+    emit HintChanged();
 }
 
 void TApplication::ShowMenuHint(QAction *action)

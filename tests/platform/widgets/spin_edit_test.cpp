@@ -1,4 +1,4 @@
-#include "../gui_helpers.h"
+#include "../../gui_helpers.h"
 #include "number_format.h"
 #include "spin_edit.h"
 

@@ -1,15 +1,6 @@
-#include "../gui_helpers.h"
+#include "../../gui_helpers.h"
 #include "dialog_form.h"
-#include "main_menu.h"
-#include "mdi_frame.h"
-#include "screen.h"
 
-#include <QLineEdit>
-#include <QMainWindow>
-#include <QMdiArea>
-#include <QMenuBar>
-#include <QPushButton>
-#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 namespace {
@@ -22,48 +13,13 @@ struct Form
         widget.setWindowTitle(name);
         auto *layout = new QVBoxLayout(&widget);
         layout->addWidget(edit);
-        Screen->RegisterForm(&widget, [this] { ++activations; });
+        QObject::connect(&registration, &FormRegistration::Activated, &widget,
+                         [this] { ++activations; });
     }
     QWidget widget;
     QLineEdit *edit = new QLineEdit(&widget);
     int activations = 0;
-};
-
-// A frame with a button of its own and child forms in its client area.
-struct Frame
-{
-    Frame()
-    {
-        auto *client = new QWidget(&window);
-        auto *layout = new QVBoxLayout(client);
-        layout->addWidget(button);
-        area->setFocusPolicy(Qt::NoFocus);
-        layout->addWidget(area);
-        window.setCentralWidget(client);
-        window.resize(600, 400);
-        Screen->RegisterForm(
-            &window, [this] { ++activations; },
-            [this]() -> QWidget * { return mdi.MDIChildCount() ? mdi.MDIChildren(0) : nullptr; });
-        for (QWidget *passive : {static_cast<QWidget *>(&window), client,
-                                 static_cast<QWidget *>(area), area->viewport()})
-            Screen->RegisterPassive(passive);
-    }
-
-    QWidget *addChild()
-    {
-        auto *child = new QWidget;
-        new QLineEdit(child);
-        Screen->RegisterForm(child);
-        mdi.AddChild(child, nullptr, QSize(200, 100), [] { return caFree; });
-        return child;
-    }
-
-    QMainWindow window;
-    QPushButton *button = new QPushButton(QStringLiteral("Knopf"));
-    QMdiArea *area = new QMdiArea;
-    TMainMenu menu{&window};
-    MdiFrame mdi{area, window.menuBar(), &menu};
-    int activations = 0;
+    FormRegistration registration{&widget};
 };
 
 } // namespace
@@ -114,11 +70,11 @@ TEST(Screen, SwitchingProgramsAndBackFiresNothing)
 
 TEST(Screen, FrameFiresOnlyWhenItsOwnControlTakesTheFocus)
 {
-    Frame frame;
+    TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     ASSERT_TRUE(WaitFor([&] { return frame.activations == 1; })) << "start-up activation";
 
-    QWidget *child = frame.addChild();
+    QWidget *child = frame.addChild(QStringLiteral("A"));
     ASSERT_TRUE(WaitFor([&] { return Screen->ActiveForm() == child; }));
     EXPECT_EQ(frame.activations, 1) << "a child taking the focus is not the frame's activation";
 
@@ -138,10 +94,10 @@ TEST(Screen, FrameFiresOnlyWhenItsOwnControlTakesTheFocus)
 
 TEST(Screen, AfterTheLastChildIsGoneTheFrameFiresOnItsNextFocus)
 {
-    Frame frame;
+    TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     ASSERT_TRUE(WaitFor([&] { return frame.activations == 1; }));
-    QWidget *child = frame.addChild();
+    QWidget *child = frame.addChild(QStringLiteral("A"));
     ASSERT_TRUE(WaitFor([&] { return Screen->ActiveForm() == child; }));
 
     frame.mdi.Close(child);
@@ -165,7 +121,9 @@ TEST(Screen, ModalDialogFiresOnShowingAndItsClosingFiresNothing)
     TDialogForm dialog(QStringLiteral("Dialog"), QSize(200, 100), true);
     auto *ok = new QPushButton(QStringLiteral("OK"), &dialog);
     int dialogActivations = 0;
-    Screen->RegisterForm(&dialog, [&] { ++dialogActivations; });
+    FormRegistration registration(&dialog);
+    QObject::connect(&registration, &FormRegistration::Activated, &dialog,
+                     [&] { ++dialogActivations; });
     for (int showing = 1; showing <= 2; ++showing) {
         bool activeWhileShown = false;
         WhenShown(&dialog, [&] {
@@ -186,9 +144,8 @@ TEST(Screen, ModalDialogFiresOnShowingAndItsClosingFiresNothing)
 TEST(Screen, ActiveFormChangeReportsChangesAndTheActiveFormsEnd)
 {
     int changes = 0;
-    Screen->OnActiveFormChange = [&](QObject *) {
-        ++changes;
-    };
+    QObject context;
+    QObject::connect(Screen, &TScreen::ActiveFormChanged, &context, [&] { ++changes; });
     {
         Form a(QStringLiteral("A"));
         ASSERT_TRUE(ShowActive(&a.widget));
@@ -199,5 +156,4 @@ TEST(Screen, ActiveFormChangeReportsChangesAndTheActiveFormsEnd)
     }
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(Screen->ActiveForm(), nullptr);
-    Screen->OnActiveFormChange = nullptr;
 }

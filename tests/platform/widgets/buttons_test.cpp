@@ -1,4 +1,4 @@
-#include "../gui_helpers.h"
+#include "../../gui_helpers.h"
 #include "buttons.h"
 #include "dialog_form.h"
 

@@ -210,7 +210,6 @@ TEST(ChangeSeriesKind, OtherKindReplacesTheSeriesAndKeepsItsContent)
         EXPECT_EQ(series->Title, QStringLiteral("Serie1"));
         EXPECT_TRUE(series->MarksVisible);
         EXPECT_TRUE(series->MarksArrowHead);
-        EXPECT_EQ(series->ValueFormat, QStringLiteral("###0.###"));
         ASSERT_EQ(series->points().size(), 2u);
         EXPECT_EQ(series->points()[0].value, 531);
         EXPECT_EQ(series->points()[0].label, QStringLiteral("GB belegt"));
@@ -221,6 +220,13 @@ TEST(ChangeSeriesKind, OtherKindReplacesTheSeriesAndKeepsItsContent)
         EXPECT_FALSE(chart.View3D());
         old = series;
     }
+
+    // A series destroyed on its own leaves the chart, which then shows its title alone.
+    delete series;
+    EXPECT_TRUE(chart.SeriesList().empty());
+    chart.resize(301, 247);
+    EXPECT_FALSE(chart.grab().isNull());
+    EXPECT_EQ(chart.accessibleDescription(), QString());
 }
 
 TEST(ChartRendering, EachPointInItsOwnColourOnAWhiteBackground)

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPixmapCache>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -204,7 +205,7 @@ QString KeptPieKey(const ChartGeometry &geometry, const std::vector<TChartSeries
     return QString::fromLatin1(key); // every byte a character, none lost
 }
 
-TChartSeries::TChartSeries(TDBChart *chart) : QObject(chart)
+TChartSeries::TChartSeries(TDBChart *chart) : QObject(chart), chart(chart)
 {
     if (chart) {
         chart->seriesList.push_back(this);
@@ -212,9 +213,18 @@ TChartSeries::TChartSeries(TDBChart *chart) : QObject(chart)
     }
 }
 
+TChartSeries::~TChartSeries()
+{
+    if (chart) {
+        std::erase(chart->seriesList, this);
+        chart->describeForAccessibility();
+        chart->update();
+    }
+}
+
 TDBChart *TChartSeries::ParentChart() const
 {
-    return qobject_cast<TDBChart *>(parent());
+    return chart;
 }
 
 void TChartSeries::changed()
@@ -259,15 +269,13 @@ void ChangeSeriesKind(TChartSeries *&series, SeriesKind kind)
     replacement->Title = series->Title;
     replacement->MarksVisible = series->MarksVisible;
     replacement->MarksArrowHead = series->MarksArrowHead;
-    replacement->ValueFormat = series->ValueFormat;
     replacement->pointList = series->pointList;
 
     if (chart) {
         replacement->setParent(chart);
-        for (TChartSeries *&entry : chart->seriesList) {
-            if (entry == series)
-                entry = replacement;
-        }
+        replacement->chart = chart;
+        std::replace(chart->seriesList.begin(), chart->seriesList.end(), series, replacement);
+        series->chart = nullptr;
         chart->describeForAccessibility();
         chart->update();
     }
@@ -279,6 +287,15 @@ TDBChart::TDBChart(QWidget *parent) : QWidget(parent)
 {
     InstallAccessibleFactoryOnce<chartAccessible>();
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+TDBChart::~TDBChart()
+{
+    // The series go with their chart and need not leave its list one by one.
+    for (TChartSeries *series : seriesList) {
+        series->chart = nullptr;
+        delete series;
+    }
 }
 
 void TDBChart::SetCaption(const QString &text)

@@ -10,13 +10,12 @@
 enum class SeriesKind { Pie, HorizBar, Bar };
 
 // How a 3D chart is seen: from Elevation degrees (315 = 45 degrees from above), turned by
-// Rotation (360 = not turned), without perspective; Zoom in percent enlarges the plot.
+// Rotation (360 = not turned), in a parallel view without perspective; Zoom in percent enlarges
+// the plot.
 struct TView3DOptions
 {
     int Elevation = 315;
     int Rotation = 360;
-    int Perspective = 0;
-    bool Orthogonal = false;
     int Zoom = 100;
 };
 

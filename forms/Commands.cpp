@@ -1,0 +1,42 @@
+#include "Commands.h"
+
+#include "main_menu.h"
+
+#include <QMenu>
+
+TMenuEntries FillMenu(TMainMenu *menu, MenuOwner owner)
+{
+    const bool frame = owner == MenuOwner::MainWindow;
+    // A drive window's "Fenster" and "?" keep their hints; its other top-level entries have none.
+    const auto top = [&](const char *caption, const char *hint, bool hintInEveryMenu = false) {
+        return menu->AddMenu(QString::fromUtf8(caption),
+                             frame || hintInEveryMenu ? QString::fromUtf8(hint) : QString());
+    };
+    const auto item = [&](QMenu *parent, const char *caption, const char *hint) {
+        return menu->AddItem(parent, QString::fromUtf8(caption), QString::fromUtf8(hint));
+    };
+
+    TMenuEntries entries;
+    entries.Datei1 = top("&Datei", "Dateioperationen");
+    entries.Ende1 = item(entries.Datei1, "&Beenden", "Programm beenden");
+    entries.Edit1 = top("&Ansicht", "Ansicht aktualisieren, ...");
+    entries.Aktualisieren =
+        item(entries.Edit1, "&Aktualisieren", "Sämtliche Laufwerke neu scannen");
+    entries.AktionGesamt = item(entries.Edit1, "&Gesamtübersicht", "Gesamtübersicht anzeigen");
+    entries.AktionGesamt->setEnabled(!frame);
+    entries.Einstellungen1 = top("&Optionen", "Optionen");
+    entries.Anordnung1 =
+        item(entries.Einstellungen1, "&Programmeinstellungen", "Programmeinstellungen");
+    entries.Window1 = top("&Fenster", "Befehle zum Anordnen von Fenstern", true);
+    entries.WindowCascadeItem =
+        item(entries.Window1, "Ü&berlappend", "Fenster überlappend anordnen");
+    entries.WindowTileItem =
+        item(entries.Window1, "&Nebeneinander", "Fenster nicht überlappend anordnen");
+    entries.WindowArrangeItem = item(entries.Window1, "&Symbole anordnen",
+                                     "Fenstersymbole am unteren Rand des Hauptfensters anordnen");
+    entries.WindowMinimizeItem =
+        item(entries.Window1, "&Alle verkleinern", "Alle Fenster verkleinern");
+    entries.Help1 = top("&?", "Hilfethemen", true);
+    entries.HelpAboutItem = item(entries.Help1, "&Info", "Info über Volumo");
+    return entries;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "event_handler.h"
+
+#include <QAction>
+
+#include <initializer_list>
+#include <utility>
+
+class QMenu;
+class TMainMenu;
+
+// The entries of the program's menu. The main window and every drive window offer the same
+// commands under the same captions and hints; the drive window calls its Aktualisieren
+// AktionNeu.
+struct TMenuEntries
+{
+    QMenu *Datei1 = nullptr;
+    QAction *Ende1 = nullptr;
+    QMenu *Edit1 = nullptr;
+    QAction *Aktualisieren = nullptr;
+    QAction *AktionGesamt = nullptr;
+    QMenu *Einstellungen1 = nullptr;
+    QAction *Anordnung1 = nullptr;
+    QMenu *Window1 = nullptr;
+    QAction *WindowCascadeItem = nullptr;
+    QAction *WindowTileItem = nullptr;
+    QAction *WindowArrangeItem = nullptr;
+    QAction *WindowMinimizeItem = nullptr;
+    QMenu *Help1 = nullptr;
+    QAction *HelpAboutItem = nullptr;
+};
+
+enum class MenuOwner { MainWindow, DriveWindow };
+
+// Fills `menu` with the entries as the owner declares them. Only the main window's top-level
+// entries all have hints, and only its "Gesamtübersicht" is greyed (its tool button opens the
+// overview instead).
+TMenuEntries FillMenu(TMainMenu *menu, MenuOwner owner);
+
+// Connects each action to a handler of `form`, which gets the action as its Sender.
+template <class Form>
+void RouteCommands(Form *form,
+                   std::initializer_list<std::pair<QAction *, void (Form::*)(QObject *)>> routes)
+{
+    for (const auto &[action, handler] : routes) {
+        QObject::connect(
+            action, &QAction::triggered, form,
+            EventHandler([form, action = action, handler = handler] { (form->*handler)(action); }));
+    }
+}
