@@ -73,10 +73,10 @@ std::string enterPrivateNamespace()
     if (::unshare(CLONE_NEWNS) != 0)
         return failed("unshare -m is not permitted here");
     if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-        // In a chroot whose "/" is not a mount point of its own, "/" cannot be made private;
-        // bound onto itself, it is one.
+        // In a chroot whose "/" is not a mount point of its own, "/" cannot be made private.
+        // Bound onto itself it is one; "/.." steps onto that mount, and it becomes our root.
         if (errno != EINVAL || ::mount("/", "/", nullptr, MS_BIND | MS_REC, nullptr) != 0 ||
-            ::chroot(".") != 0 || ::chdir("/") != 0 ||
+            ::chdir("/..") != 0 || ::chroot(".") != 0 || ::chdir("/") != 0 ||
             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             return failed("the mounts cannot be made private here");
     }

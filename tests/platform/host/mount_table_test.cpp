@@ -132,7 +132,7 @@ TEST(MountTable, MoreThan24VolumesEndAtZ)
 {
     std::string table = "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n";
     for (int i = 29; i >= 0; --i) {
-        const std::string number = (i < 10 ? "0" : "") + std::to_string(i);
+        const std::string number = std::to_string(i / 10) + std::to_string(i % 10);
         table += std::to_string(100 + i) + " 20 0:" + std::to_string(60 + i) + " / /mnt/v" +
                  number + " rw - tmpfs tmpfs rw\n";
     }
