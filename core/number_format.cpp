@@ -153,7 +153,7 @@ int64_t RoundPercent(double percent)
 {
     if (std::isnan(percent))
         return 0;
-    constexpr double limit = 9.2233720368547748e18; // 2^63, the first double beyond int64
+    constexpr double limit = 0x1p63; // the first double beyond int64
     if (percent >= limit)
         return std::numeric_limits<int64_t>::max();
     if (percent < -limit)

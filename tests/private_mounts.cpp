@@ -6,6 +6,8 @@
 // takes memory only as it is written, so a volume of 1863g costs nothing. Where the namespace
 // cannot be made, the command runs all the same with the reason in VOLUMO_MOUNTS_SKIPPED, to skip
 // or to fall back. Exits as the command does.
+#include "host_fixtures.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -35,34 +37,6 @@ bool isBelow(const std::string &path, const std::string &top)
     return path == top || path.rfind(top + "/", 0) == 0;
 }
 
-std::string decodeEscapes(const std::string &field)
-{
-    std::string text;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            text += static_cast<char>(std::stoi(field.substr(i + 1, 3), nullptr, 8));
-            i += 3;
-        } else {
-            text += field[i];
-        }
-    }
-    return text;
-}
-
-std::vector<std::string> mountPoints()
-{
-    std::ifstream mountinfo("/proc/self/mountinfo");
-    std::vector<std::string> points;
-    for (std::string line; std::getline(mountinfo, line);) {
-        std::istringstream fields(line);
-        std::string field;
-        for (int i = 0; i < 5 && fields >> field; ++i) {
-        }
-        points.push_back(decodeEscapes(field));
-    }
-    return points;
-}
-
 // Enters a mount namespace of our own whose mounts never reach the rest of the system, and
 // unmounts everything there but "/" and the system's places, innermost first. Gives the reason
 // when it cannot.
@@ -80,7 +54,7 @@ std::string enterPrivateNamespace()
             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             return failed("the mounts cannot be made private here");
     }
-    const std::vector<std::string> points = mountPoints();
+    const std::vector<std::string> points = MountPoints();
     for (auto it = points.rbegin(); it != points.rend(); ++it) {
         const std::string &point = *it;
         if (point != "/" && !isBelow(point, "/proc") && !isBelow(point, "/sys") &&
@@ -94,11 +68,7 @@ std::string enterPrivateNamespace()
 // crosses into another filesystem while removing.
 void removeFolder(const std::string &folder)
 {
-    const std::vector<std::string> points = mountPoints();
-    for (auto it = points.rbegin(); it != points.rend(); ++it) {
-        if (isBelow(*it, folder))
-            ::umount2(it->c_str(), MNT_DETACH);
-    }
+    UnmountBelow(folder);
     const auto removeOne = [](const char *path, const struct stat *, int, FTW *) {
         ::remove(path);
         return 0; // on with the rest

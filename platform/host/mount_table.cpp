@@ -33,6 +33,18 @@ bool isNumber(std::string_view field)
            std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// A mount ID; one too large for 64 bits (only a damaged table has one) saturates.
+uint64_t toNumber(std::string_view digits)
+{
+    uint64_t value = 0;
+    for (const char c : digits) {
+        if (__builtin_mul_overflow(value, 10u, &value) ||
+            __builtin_add_overflow(value, static_cast<uint64_t>(c - '0'), &value))
+            return UINT64_MAX;
+    }
+    return value;
+}
+
 bool isDevice(std::string_view field)
 {
     const size_t colon = field.find(':');
@@ -65,6 +77,98 @@ bool isSystemPlace(const std::string &mountPoint)
            isBelow(mountPoint, "/dev") || isBelow(mountPoint, "/run");
 }
 
+// A running container's layers and the engines' own mounts would each add another letter with
+// the figures of the disk they live on.
+bool isContainerMount(const MountEntry &entry)
+{
+    static const std::set<std::string> layers = {"overlay", "fuse-overlayfs", "fuse.fuse-overlayfs",
+                                                 "aufs"};
+    return layers.count(entry.fsType) > 0 || isBelow(entry.mountPoint, "/var/lib/docker") ||
+           isBelow(entry.mountPoint, "/var/lib/containers") ||
+           isBelow(entry.mountPoint, "/var/lib/kubelet") ||
+           isBelow(entry.mountPoint, "/run/containerd");
+}
+
+// Which mounts a path still reaches. A mount hides the one it is stacked on (its parent, at the
+// same point), and a mount on a folder above another's point, in the filesystem that other one
+// is mounted in, hides that other one and everything in it: /p mounted after /p/q leaves /p/q
+// unreachable. Recorded tables may stack mounts as siblings; there the later one is on top.
+class Reachability
+{
+public:
+    explicit Reachability(const std::vector<MountEntry> &entries)
+        : entries(entries), children(entries.size()), state(entries.size(), Unknown)
+    {
+        std::map<uint64_t, size_t> byId;
+        for (size_t i = 0; i < entries.size(); ++i)
+            byId.emplace(entries[i].id, i);
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const auto parent = byId.find(entries[i].parentId);
+            if (parent != byId.end() && parent->second != i)
+                parents.emplace(i, parent->second);
+        }
+        for (const auto &[child, parent] : parents)
+            children[parent].push_back(child);
+    }
+
+    // Path resolution ends in this mount, not in one stacked on it.
+    bool visible(size_t i) { return traversed(i) && !stackedOn(i); }
+
+private:
+    enum State { Unknown, Visiting, Yes, No };
+
+    bool stackedOn(size_t i) const
+    {
+        for (const size_t child : children[i]) {
+            if (entries[child].mountPoint == entries[i].mountPoint)
+                return true;
+        }
+        return false;
+    }
+
+    // Path resolution passes through this mount's root.
+    bool traversed(size_t i)
+    {
+        if (state[i] == Visiting) // a table whose parents go round in a circle
+            return false;
+        if (state[i] != Unknown)
+            return state[i] == Yes;
+        state[i] = Visiting;
+        const bool result = reached(i);
+        state[i] = result ? Yes : No;
+        return result;
+    }
+
+    bool reached(size_t i)
+    {
+        const auto parent = parents.find(i);
+        if (parent == parents.end())
+            return true; // the top of what this table shows
+        const size_t p = parent->second;
+        if (!traversed(p))
+            return false;
+        const std::string &point = entries[i].mountPoint;
+        const std::string &parentPoint = entries[p].mountPoint;
+        if (point == parentPoint)
+            return true; // stacked on its parent's root
+        for (const size_t sibling : children[p]) {
+            const std::string &other = entries[sibling].mountPoint;
+            if (sibling == i)
+                continue;
+            if (other == parentPoint)
+                return false; // the parent itself is covered
+            if (other == point ? sibling > i : isBelow(point, other))
+                return false;
+        }
+        return true;
+    }
+
+    const std::vector<MountEntry> &entries;
+    std::map<size_t, size_t> parents;
+    std::vector<std::vector<size_t>> children;
+    std::vector<State> state;
+};
+
 bool mayHang(const std::string &type)
 {
     static const std::set<std::string> remote = {
@@ -76,7 +180,7 @@ bool mayHang(const std::string &type)
 
 Volume toVolume(const MountEntry &entry)
 {
-    return {entry.mountPoint, entry.fsType, entry.source, mayHang(entry.fsType)};
+    return {entry.id, entry.mountPoint, entry.fsType, entry.source, mayHang(entry.fsType)};
 }
 
 } // namespace
@@ -119,6 +223,8 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text)
             continue;
 
         MountEntry entry;
+        entry.id = toNumber(fields[0]);
+        entry.parentId = toNumber(fields[1]);
         entry.device = std::string(fields[2]);
         entry.mountPoint = DecodeMountEscapes(fields[4]);
         entry.fsType = DecodeMountEscapes(dash[1]);
@@ -130,28 +236,32 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text)
 
 std::vector<Volume> SelectVolumes(const std::vector<MountEntry> &entries, size_t limit)
 {
-    // A later mount on the same point hides the earlier ones.
-    std::map<std::string, const MountEntry *> visible;
-    for (const MountEntry &entry : entries)
-        visible[entry.mountPoint] = &entry;
+    Reachability reachability(entries);
+    std::vector<const MountEntry *> visible;
+    const MountEntry *root = nullptr;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!reachability.visible(i))
+            continue;
+        if (entries[i].mountPoint == "/")
+            root = &entries[i];
+        else
+            visible.push_back(&entries[i]);
+    }
 
     std::vector<Volume> volumes;
-    std::string rootDevice;
-    if (const auto root = visible.find("/"); root != visible.end()) {
-        volumes.push_back(toVolume(*root->second));
-        rootDevice = root->second->device;
-    } else {
-        volumes.push_back({"/", "", "", false});
-    }
+    volumes.push_back(root ? toVolume(*root) : Volume{0, "/", "", "", false});
+    const std::string rootDevice = root ? root->device : std::string();
 
     // A filesystem mounted several times is one volume, at its shortest mount point.
     std::map<std::string, const MountEntry *> shortest;
-    for (const auto &[mountPoint, entry] : visible) {
-        if (mountPoint == "/" || entry->device == rootDevice || isPseudoType(entry->fsType) ||
-            isSystemPlace(mountPoint))
+    for (const MountEntry *entry : visible) {
+        if (entry->device == rootDevice || isPseudoType(entry->fsType) ||
+            isSystemPlace(entry->mountPoint) || isContainerMount(*entry))
             continue;
         const MountEntry *&best = shortest[entry->device];
-        if (!best || mountPoint.size() < best->mountPoint.size())
+        if (!best || entry->mountPoint.size() < best->mountPoint.size() ||
+            (entry->mountPoint.size() == best->mountPoint.size() &&
+             entry->mountPoint < best->mountPoint))
             best = entry;
     }
     std::vector<const MountEntry *> others;

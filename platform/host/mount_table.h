@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,7 +8,9 @@
 // One line of /proc/self/mountinfo, with the kernel's octal escapes decoded.
 struct MountEntry
 {
-    std::string device; // "major:minor": the same filesystem mounted twice shares it
+    uint64_t id = 0;
+    uint64_t parentId = 0; // the mount this one is mounted in
+    std::string device;    // "major:minor": the same filesystem mounted twice shares it
     std::string mountPoint;
     std::string fsType;
     std::string source;
@@ -16,6 +19,7 @@ struct MountEntry
 // A mount that counts as a volume a user wants to see.
 struct Volume
 {
+    uint64_t mountId = 0; // the mount through which its mount point reaches it
     std::string mountPoint;
     std::string fsType;
     std::string source;
@@ -30,7 +34,9 @@ std::string DecodeMountEscapes(std::string_view field);
 std::vector<MountEntry> ParseMountInfo(std::string_view text);
 
 // The volumes in letter order: the one holding "/" first (it is C:), then the others in
-// ascending byte order of their mount points, at most `limit` in all. Pseudo and system
-// filesystems, mounts below /proc, /sys, /dev and /run (but /run/media), mounts hidden by a later
-// mount on the same point and repeated mounts of one filesystem are left out.
+// ascending byte order of their mount points, at most `limit` in all. Left out are pseudo and
+// system filesystems; mounts below /proc, /sys, /dev and /run (but /run/media); container
+// layers (overlay, fuse-overlayfs, aufs) and whatever is mounted below the container engines'
+// folders; mounts that no path reaches any more (hidden by a mount on the same point or on a
+// folder above theirs); and repeated mounts of one filesystem.
 std::vector<Volume> SelectVolumes(const std::vector<MountEntry> &entries, size_t limit = 24);

@@ -7,21 +7,30 @@
 #include <mutex>
 #include <thread>
 
-#include <cerrno>
-
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <poll.h>
-#include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+// What the host answered for a mount point: statvfs's result and figures, and, when asked for,
+// the mount the path leads to now (0 where the kernel cannot tell, nothing where it leads
+// nowhere).
+struct LinuxVolumeSource::Answer
+{
+    int result = -1;
+    struct statvfs figures = {};
+    std::optional<uint64_t> mountId;
+};
 
 struct LinuxVolumeSource::PendingQuery
 {
     std::mutex mutex;
     std::condition_variable answered;
     bool done = false;
-    int result = -1;
-    struct statvfs answer = {};
+    Answer answer;
 };
 
 namespace {
@@ -46,6 +55,14 @@ std::optional<size_t> volumeIndex(const std::u16string &root)
     return static_cast<size_t>(root[0] - u'C');
 }
 
+std::optional<uint64_t> mountAt(const char *path)
+{
+    struct statx identity = {};
+    if (::statx(AT_FDCWD, path, AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, STATX_MNT_ID, &identity) != 0)
+        return std::nullopt;
+    return (identity.stx_mask & STATX_MNT_ID) ? identity.stx_mnt_id : 0;
+}
+
 } // namespace
 
 VolumeSpace SpaceFromStatvfs(const struct statvfs &answer)
@@ -68,44 +85,29 @@ LinuxVolumeSource::LinuxVolumeSource(std::string mountInfoPath, StatFunction sta
                                      std::chrono::milliseconds probeBound)
     : mountInfoPath(std::move(mountInfoPath)), stat(std::move(stat)), probeBound(probeBound)
 {
-    // Watch first, then read: a change in between costs one needless re-read, never a miss.
-    watchFd = ::open(this->mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
-    stopFd = ::eventfd(0, EFD_CLOEXEC);
-    if (watchFd >= 0 && stopFd >= 0)
-        watcher = std::thread(&LinuxVolumeSource::watchTable, this);
+    // Open first, then read: a change in between costs one needless re-read, never a miss.
+    tableFd = ::open(this->mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
+    struct statfs filesystem = {};
+    watchable = tableFd >= 0 && ::fstatfs(tableFd, &filesystem) == 0 &&
+                filesystem.f_type == PROC_SUPER_MAGIC;
     readTable();
 }
 
 LinuxVolumeSource::~LinuxVolumeSource()
 {
-    if (watcher.joinable()) {
-        const uint64_t one = 1;
-        (void)!::write(stopFd, &one, sizeof one);
-        watcher.join();
-    }
-    if (watchFd >= 0)
-        ::close(watchFd);
-    if (stopFd >= 0)
-        ::close(stopFd);
+    if (tableFd >= 0)
+        ::close(tableFd);
 }
 
-void LinuxVolumeSource::watchTable()
+bool LinuxVolumeSource::tableMayHaveChanged()
 {
-    // The kernel flags a changed mount table with POLLPRI/POLLERR on an open mountinfo, and
-    // each poll that reports it clears it. A plain file (a recorded table) never flags one.
-    for (;;) {
-        pollfd watched[2] = {{watchFd, POLLPRI, 0}, {stopFd, POLLIN, 0}};
-        if (::poll(watched, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            tableChanged = true; // cannot watch any more: re-read at every query
-            return;
-        }
-        if (watched[1].revents)
-            return;
-        if (watched[0].revents & (POLLPRI | POLLERR))
-            tableChanged = true;
-    }
+    if (!watchable)
+        return true;
+    // The kernel flags a changed table with POLLPRI and POLLERR, once per change for each open
+    // table, and the poll that reports it clears it. A poll that fails tells nothing, so the
+    // table is read again then too.
+    pollfd watched = {tableFd, POLLPRI, 0};
+    return ::poll(&watched, 1, 0) != 0;
 }
 
 void LinuxVolumeSource::readTable()
@@ -119,12 +121,14 @@ void LinuxVolumeSource::readTable()
             text.append(buffer, static_cast<size_t>(count));
         ::close(fd);
     }
-    volumes = SelectVolumes(ParseMountInfo(text));
+    volumes.clear();
+    for (Volume &volume : SelectVolumes(ParseMountInfo(text)))
+        volumes.push_back({std::move(volume), false});
 }
 
-const Volume *LinuxVolumeSource::find(const std::u16string &root)
+LinuxVolumeSource::Entry *LinuxVolumeSource::find(const std::u16string &root)
 {
-    if (tableChanged.exchange(false) || !watcher.joinable())
+    if (tableMayHaveChanged())
         readTable();
     const std::optional<size_t> index = volumeIndex(root);
     if (!index || *index >= volumes.size())
@@ -134,51 +138,82 @@ const Volume *LinuxVolumeSource::find(const std::u16string &root)
 
 std::optional<Volume> LinuxVolumeSource::volumeOf(const std::u16string &root)
 {
-    const Volume *volume = find(root);
-    return volume ? std::optional<Volume>(*volume) : std::nullopt;
+    const Entry *entry = find(root);
+    return entry ? std::optional<Volume>(entry->volume) : std::nullopt;
 }
 
 std::string LinuxVolumeSource::describe(const std::u16string &root)
 {
-    const Volume *volume = find(root);
-    if (!volume)
+    const Entry *entry = find(root);
+    if (!entry)
         return {};
-    return volume->mountPoint + " (" + volume->fsType + ", " + volume->source + ")";
+    const Volume &volume = entry->volume;
+    return volume.mountPoint + " (" + volume.fsType + ", " + volume.source + ")";
 }
 
-std::optional<VolumeSpace> LinuxVolumeSource::query(const std::string &path)
+LinuxVolumeSource::Answer LinuxVolumeSource::ask(const StatFunction &stat, const std::string &path,
+                                                 bool identify)
 {
-    struct statvfs answer = {};
-    if (stat(path.c_str(), &answer) != 0)
+    Answer answer;
+    answer.result = stat(path.c_str(), &answer.figures);
+    // Asked after the figures: had the path led elsewhere while they were taken, it would have
+    // to lead back to this very mount since, which takes two mount changes in a moment.
+    if (identify && answer.result == 0)
+        answer.mountId = mountAt(path.c_str());
+    return answer;
+}
+
+std::optional<VolumeSpace> LinuxVolumeSource::query(Entry &entry, bool bounded)
+{
+    const std::string &path = entry.volume.mountPoint;
+    // Only the kernel's own table has this kernel's mount IDs; once a mount point has led to
+    // its volume, it keeps doing so until the table changes.
+    const bool identify = watchable && !entry.confirmed;
+    std::optional<Answer> answer;
+    if (bounded)
+        answer = boundedAsk(path, identify);
+    else
+        answer = ask(stat, path, identify);
+    if (!answer || answer->result != 0)
         return std::nullopt;
-    return SpaceFromStatvfs(answer);
+    if (identify) {
+        // A mount point that no longer leads to its volume (unmounted, or hidden by a later
+        // mount) answers for the volume it leads to now: figures of another drive.
+        if (!answer->mountId || (*answer->mountId != 0 && *answer->mountId != entry.volume.mountId))
+            return std::nullopt;
+        entry.confirmed = true;
+    }
+    return SpaceFromStatvfs(answer->figures);
 }
 
 std::optional<VolumeSpace> LinuxVolumeSource::space(const std::u16string &root)
 {
-    if (root.empty())
-        return query(".");
-    const Volume *volume = find(root);
-    if (!volume)
+    if (root.empty()) {
+        struct statvfs figures = {};
+        if (stat(".", &figures) != 0)
+            return std::nullopt;
+        return SpaceFromStatvfs(figures);
+    }
+    Entry *entry = find(root);
+    if (!entry)
         return std::nullopt;
-    return query(volume->mountPoint);
+    return query(*entry, false);
 }
 
 std::optional<VolumeSpace> LinuxVolumeSource::probe(const std::u16string &root)
 {
     if (root.empty())
-        return query(".");
-    const Volume *volume = find(root);
-    if (!volume)
+        return space(root);
+    Entry *entry = find(root);
+    if (!entry)
         return std::nullopt;
     // statvfs on a local filesystem answers from memory; only network and FUSE volumes can
     // keep the caller waiting, so only they pay for the watched query.
-    if (!volume->mayHang)
-        return query(volume->mountPoint);
-    return boundedQuery(volume->mountPoint);
+    return query(*entry, entry->volume.mayHang);
 }
 
-std::optional<VolumeSpace> LinuxVolumeSource::boundedQuery(const std::string &path)
+std::optional<LinuxVolumeSource::Answer> LinuxVolumeSource::boundedAsk(const std::string &path,
+                                                                       bool identify)
 {
     if (const auto it = stuck.find(path); it != stuck.end()) {
         std::lock_guard lock(it->second->mutex);
@@ -188,11 +223,10 @@ std::optional<VolumeSpace> LinuxVolumeSource::boundedQuery(const std::string &pa
     stuck.erase(path);
 
     auto pending = std::make_shared<PendingQuery>();
-    std::thread([pending, path, stat = stat] {
-        struct statvfs answer = {};
-        const int result = stat(path.c_str(), &answer);
+    // The thread may outlive this source; it holds its own copies of all it uses.
+    std::thread([pending, path, identify, stat = stat] {
+        const Answer answer = ask(stat, path, identify);
         std::lock_guard lock(pending->mutex);
-        pending->result = result;
         pending->answer = answer;
         pending->done = true;
         pending->answered.notify_all();
@@ -203,9 +237,7 @@ std::optional<VolumeSpace> LinuxVolumeSource::boundedQuery(const std::string &pa
         stuck.emplace(path, pending);
         return std::nullopt;
     }
-    if (pending->result != 0)
-        return std::nullopt;
-    return SpaceFromStatvfs(pending->answer);
+    return pending->answer;
 }
 
 std::unique_ptr<VolumeSource> CreateHostVolumeSource()

@@ -3,21 +3,22 @@
 #include "mount_table.h"
 #include "volume_source.h"
 
-#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 struct statvfs;
 
 // Drive letters on Linux: C: is the volume holding "/", D:, E:, ... the other volumes in
-// ascending byte order of their mount points. The letter is resolved afresh at every query; the
-// mount table is read again only when the kernel has reported a change.
+// ascending byte order of their mount points. Every query first asks the kernel whether the
+// mount table changed and reads it again if so, and figures count only when they come through
+// the very mount the letter stands for: a volume whose mount point no longer leads to it does
+// not exist for that query.
 class LinuxVolumeSource : public VolumeSource
 {
 public:
@@ -28,6 +29,8 @@ public:
     LinuxVolumeSource(std::string mountInfoPath, StatFunction stat,
                       std::chrono::milliseconds probeBound);
     ~LinuxVolumeSource() override;
+    LinuxVolumeSource(const LinuxVolumeSource &) = delete;
+    LinuxVolumeSource &operator=(const LinuxVolumeSource &) = delete;
 
     std::optional<VolumeSpace> space(const std::u16string &root) override;
     std::optional<VolumeSpace> probe(const std::u16string &root) override;
@@ -39,22 +42,28 @@ public:
     struct PendingQuery;
 
 private:
-    const Volume *find(const std::u16string &root);
-    void watchTable();
+    struct Entry
+    {
+        Volume volume;
+        // Its mount point led to it when last asked, and the table has not changed since.
+        bool confirmed = false;
+    };
+    Entry *find(const std::u16string &root);
+    bool tableMayHaveChanged();
     void readTable();
-    std::optional<VolumeSpace> query(const std::string &path);
-    std::optional<VolumeSpace> boundedQuery(const std::string &path);
+    std::optional<VolumeSpace> query(Entry &entry, bool bounded);
+    struct Answer;
+    static Answer ask(const StatFunction &stat, const std::string &path, bool identify);
+    std::optional<Answer> boundedAsk(const std::string &path, bool identify);
 
     std::string mountInfoPath;
     StatFunction stat;
     std::chrono::milliseconds probeBound;
-    std::vector<Volume> volumes;
-    // A thread sleeps in poll() on the mount table and raises `tableChanged` when the kernel
-    // flags a change, so that a query costs no system call of its own to find out.
-    int watchFd = -1;
-    int stopFd = -1;
-    std::atomic<bool> tableChanged{false};
-    std::thread watcher;
+    std::vector<Entry> volumes;
+    // The kernel's table, kept open: poll() on it tells whether the table changed since the
+    // last poll. Any other file (a recorded table) cannot tell, so it is read at every query.
+    int tableFd = -1;
+    bool watchable = false;
     // Existence tests that ran past their bound and have not answered yet, by mount point.
     std::map<std::string, std::shared_ptr<PendingQuery>> stuck;
 };

@@ -45,6 +45,10 @@ TEST(RoundPercent, NearestWithTiesToEven)
         {"negative half", -0.5, 0},
         {"not a number", std::nan(""), 0},
         {"too large", 1e300, INT64_MAX},
+        {"2^63 saturates", 0x1p63, INT64_MAX},
+        {"the largest double below 2^63 is exact", 0x1p63 - 1024, INT64_MAX - 1023},
+        {"-2^63 is exact", -0x1p63, INT64_MIN},
+        {"below -2^63 saturates", -0x1p64, INT64_MIN},
     };
     for (const Row &row : rows)
         EXPECT_EQ(RoundPercent(row.percent), row.rounded) << row.name;

@@ -123,6 +123,64 @@ TEST(MountTable, RuleCases)
          "25 20 8:7 / /mnt/f rw - ext4 /dev/sda7 rw\n"
          "26 20 8:8 / /mnt/g rw - ext4 /dev/sda8",
          {"/", "/mnt/f", "/mnt/g"}},
+        {"a mount on the folder above hides one mounted earlier below it",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 0:50 / /mnt/p/q rw - tmpfs tmpfs rw\n"
+         "22 20 0:51 / /mnt/p rw - tmpfs tmpfs rw\n"
+         "23 22 0:52 / /mnt/p/r rw - tmpfs tmpfs rw\n",
+         {"/", "/mnt/p", "/mnt/p/r"}},
+        {"a mount inside another's folder is reached through it",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 0:51 / /mnt/p rw - tmpfs tmpfs rw\n"
+         "22 21 0:50 / /mnt/p/q rw - tmpfs tmpfs rw\n",
+         {"/", "/mnt/p", "/mnt/p/q"}},
+        {"lxcfs outside /proc is no volume",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 0:80 / /var/lib/lxcfs rw,nosuid,nodev,relatime shared:60 - fuse.lxcfs lxcfs "
+         "rw,user_id=0,group_id=0,allow_other\n",
+         {"/"}},
+        {"docker host: container layers, their shm and namespaces are no volumes",
+         "28 1 254:1 / / rw,relatime shared:1 - ext4 /dev/vda1 rw,errors=remount-ro\n"
+         "26 28 0:24 / /run rw,nosuid,nodev,noexec,relatime shared:5 - tmpfs tmpfs rw\n"
+         "412 28 0:58 / /var/lib/docker/overlay2/3f1c9d/merged rw,relatime shared:201 - overlay "
+         "overlay rw,lowerdir=/var/lib/docker/overlay2/l/ABC,upperdir=/var/lib/docker/overlay2/"
+         "3f1c9d/diff,workdir=/var/lib/docker/overlay2/3f1c9d/work\n"
+         "430 28 0:59 / /var/lib/docker/overlay2/8a2d7e/merged rw,relatime shared:205 - overlay "
+         "overlay rw,lowerdir=/var/lib/docker/overlay2/l/DEF\n"
+         "445 28 0:60 / /var/lib/docker/containers/5b7e01/mounts/shm rw,nosuid,nodev,noexec "
+         "shared:210 - tmpfs shm rw,size=65536k\n"
+         "447 26 0:4 net:[4026532290] /run/docker/netns/1a2b3c rw shared:212 - nsfs nsfs rw\n"
+         "450 28 0:61 / /var/lib/kubelet/pods/77/volumes/kubernetes.io~projected/api rw - tmpfs "
+         "tmpfs rw\n"
+         "451 28 0:62 / /mnt/layers rw - aufs none rw,br:/a\n"
+         "460 28 8:17 / /data rw,relatime shared:220 - ext4 /dev/sdb1 rw\n",
+         {"/", "/data"}},
+        {"podman session: overlay and fuse-overlayfs layers and bind mounts of the root disk",
+         "28 1 254:1 / / rw,relatime shared:1 - ext4 /dev/vda1 rw\n"
+         "30 28 254:2 / /home rw,relatime shared:30 - ext4 /dev/vda2 rw\n"
+         "61 28 0:48 / /run/user/1000 rw,nosuid,nodev - tmpfs tmpfs rw,mode=700\n"
+         "70 30 0:70 / /home/anna/.local/share/containers/storage/overlay/a1b2/merged rw,nodev "
+         "- fuse.fuse-overlayfs fuse-overlayfs rw,user_id=1000,group_id=1000\n"
+         "71 30 0:71 / /home/anna/.local/share/containers/storage/overlay/c3d4/merged rw - overlay "
+         "overlay rw,lowerdir=/home/anna/.local/share/containers/storage/overlay/l/X,userxattr\n"
+         "72 28 0:72 / /var/lib/containers/storage/overlay-containers/e5f6/userdata/shm "
+         "rw,nosuid,nodev,noexec - tmpfs shm rw,size=64000k\n"
+         "73 28 0:73 / /var/lib/containers/storage/overlay/9a8b/merged rw - overlay overlay "
+         "rw,lowerdir=/var/lib/containers/storage/overlay/l/Y\n"
+         "74 28 254:1 /srv /home/anna/srv rw,relatime - ext4 /dev/vda1 rw\n"
+         "75 61 0:4 net:[4026532400] /run/user/1000/netns/netns-1234 rw - nsfs nsfs rw\n"
+         "76 28 0:74 / /run/containerd/io.containerd.runtime.v2.task/k8s.io/9f/rootfs rw - "
+         "tmpfs tmpfs rw\n",
+         {"/", "/home"}},
+        {"an overlay root is still C:",
+         "500 400 0:120 / / rw,relatime - overlay overlay rw,lowerdir=/l\n"
+         "501 500 0:121 / /var/lib/docker rw - tmpfs tmpfs rw\n",
+         {"/"}},
+        {"parents that go round in a circle neither hang nor crash",
+         "20 22 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 0:50 / /mnt/a rw - tmpfs tmpfs rw\n"
+         "22 21 0:51 / /mnt/a/b rw - tmpfs tmpfs rw\n",
+         {"/"}},
     };
     for (const Row &row : rows)
         EXPECT_EQ(volumesOf(row.table), row.volumes) << row.name;

@@ -6,23 +6,16 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <future>
-#include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -180,61 +173,144 @@ TEST(LinuxVolumeSource, ThisMachinesRootIsC)
     EXPECT_EQ(source.volumeOf(u"C:\\")->mountPoint, "/");
 }
 
+TEST(LinuxVolumeSource, ATableThatCannotBeWatchedIsReadAtEveryQuery)
+{
+    RecordedMountTable recorded("20 1 8:1 / / rw - ext4 /dev/sda1 rw\n");
+    LinuxVolumeSource source(
+        recorded.path,
+        [](const char *, struct statvfs *answer) {
+            *answer = answerOf(1024, 512, 4096);
+            return 0;
+        },
+        1s);
+    EXPECT_FALSE(source.probe(u"D:\\"));
+    std::ofstream(recorded.path, std::ios::app) << "21 20 0:50 / /mnt/a rw - tmpfs tmpfs rw\n";
+    EXPECT_TRUE(source.probe(u"D:\\")) << "a volume recorded since";
+    std::ofstream(recorded.path) << "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n";
+    EXPECT_FALSE(source.probe(u"D:\\")) << "and gone again";
+}
+
+// The tests below mount real volumes, each in a private mount namespace of its own.
 namespace {
 
-// The source learns of a mount change from a watching thread, within moments of the change.
-bool eventually(const std::function<bool()> &condition)
+class RealMounts : public testing::Test
 {
-    for (int i = 0; i < 200; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(5ms);
+protected:
+    void SetUp() override
+    {
+        if (base.empty())
+            GTEST_SKIP() << MountsSkipped();
     }
-    return false;
-}
+    // Run one after another in one namespace, the tests leave nothing mounted for the next.
+    void TearDown() override
+    {
+        if (!base.empty())
+            UnmountBelow(base);
+    }
+
+    std::string folder(const std::string &name) const
+    {
+        const std::string path = base + "/" + name;
+        ::mkdir(path.c_str(), 0755);
+        return path;
+    }
+
+    static bool mountTmpfs(const std::string &point, const char *size)
+    {
+        return ::mount("tmpfs", point.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) ==
+               0;
+    }
+
+    const std::string base = MountsFolder();
+    LinuxVolumeSource source;
+    ScopedVolumeSource installed{source};
+};
+
+constexpr DriveNumber D = 4;
 
 } // namespace
 
-TEST(LinuxVolumeSource, RealTmpfsVolumesInAPrivateMountNamespace)
+TEST_F(RealMounts, TmpfsVolumesAndABindMount)
 {
-    const std::string base = MountsFolder();
-    if (base.empty())
-        GTEST_SKIP() << MountsSkipped();
-    const std::string big = base + "/big";
-    const std::string small = base + "/small";
-    const std::string bound = base + "/zbound";
-    const std::string late = base + "/late";
-    for (const std::string &dir : {big, small, bound, late})
-        ::mkdir(dir.c_str(), 0755);
+    const std::string big = folder("big");
+    const std::string small = folder("small");
+    const std::string bound = folder("zbound");
+    const std::string late = folder("late");
     // tmpfs allocates lazily: a 931 GiB volume costs nothing until written.
-    ASSERT_EQ(::mount("tmpfs", big.c_str(), "tmpfs", 0, "size=931g"), 0);
-    ASSERT_EQ(::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=512m"), 0);
+    ASSERT_TRUE(mountTmpfs(big, "931g"));
+    ASSERT_TRUE(mountTmpfs(small, "512m"));
     ASSERT_EQ(::mount(big.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr), 0);
     // 4 KiB written leave 930 whole GiB free, so 1 GiB counts as occupied.
     std::ofstream(big + "/file") << std::string(4096, 'x');
 
-    LinuxVolumeSource source;
-    ScopedVolumeSource installed(source);
     EXPECT_TRUE(DriveExists(u'C'));
     ASSERT_TRUE(source.volumeOf(u"D:\\"));
     EXPECT_EQ(source.volumeOf(u"D:\\")->mountPoint, big);
-    const DriveStats d = ReadDriveStats(4);
+    const DriveStats d = ReadDriveStats(D);
     EXPECT_EQ(d.TotalGB, 931);
     EXPECT_EQ(d.FreeGB, 930);
     EXPECT_EQ(d.UsedGB, 1);
     EXPECT_TRUE(DriveExists(u'E')) << "the 512 MiB volume";
-    const DriveStats e = ReadDriveStats(5);
-    EXPECT_EQ(e.TotalGB, 0);
-    EXPECT_EQ(e.FreeGB, 0);
+    EXPECT_EQ(ReadDriveStats(5).TotalGB, 0);
     EXPECT_FALSE(DriveExists(u'F')) << "the bind mount got a letter of its own";
 
-    // A volume mounted between two probes appears at the next one; unmounted, it vanishes.
-    ASSERT_EQ(::mount("tmpfs", late.c_str(), "tmpfs", 0, "size=2g"), 0);
-    EXPECT_TRUE(eventually([] { return ReadDriveStats(5).TotalGB == 2; }))
-        << "the volume mounted later is not E:";
-    EXPECT_TRUE(ReadDriveStats(6).TotalGB == 0 && DriveExists(u'F'))
-        << "the 512 MiB volume did not move on to F:";
-    ::umount2(late.c_str(), 0);
-    EXPECT_TRUE(eventually([] { return !DriveExists(u'F'); }) && ReadDriveStats(5).TotalGB == 0)
-        << "the unmounted volume is still there";
+    // A volume mounted between two probes is there at the very next one; unmounted, gone.
+    ASSERT_TRUE(mountTmpfs(late, "2g"));
+    EXPECT_EQ(ReadDriveStats(5).TotalGB, 2) << "the volume mounted later is E:";
+    EXPECT_TRUE(DriveExists(u'F') && ReadDriveStats(6).TotalGB == 0)
+        << "the 512 MiB volume moved on to F:";
+    ASSERT_EQ(::umount2(late.c_str(), 0), 0);
+    EXPECT_FALSE(DriveExists(u'F'));
+    EXPECT_EQ(ReadDriveStats(5).TotalGB, 0);
+}
+
+TEST_F(RealMounts, EveryProbeFollowsTheMountThatWasJustMadeOrUndone)
+{
+    const std::string stick = folder("stick");
+    int missed = 0;
+    int stale = 0;
+    for (int round = 0; round < 1000; ++round) {
+        ASSERT_TRUE(mountTmpfs(stick, "7g"));
+        if (!DriveExists(u'D') || ReadDriveStats(D).TotalGB != 7)
+            ++missed;
+        ASSERT_EQ(::umount2(stick.c_str(), 0), 0);
+        // Its mount point is a plain folder on "/" again, where statvfs answers for "/".
+        if (DriveExists(u'D') || ReadDriveStats(D).TotalGB != 0)
+            ++stale;
+    }
+    EXPECT_EQ(missed, 0) << "probes that did not see the volume just mounted";
+    EXPECT_EQ(stale, 0) << "probes that still saw the volume just unmounted";
+}
+
+TEST_F(RealMounts, AVolumeHiddenByALaterMountOnTheFolderAboveIsGone)
+{
+    const std::string parent = folder("p");
+    const std::string inner = folder("p/q");
+    ASSERT_TRUE(mountTmpfs(inner, "11g"));
+    ASSERT_EQ(ReadDriveStats(D).TotalGB, 11);
+    ASSERT_TRUE(mountTmpfs(parent, "12g"));
+    ::mkdir(inner.c_str(), 0755); // the same path now leads into the 12 GiB volume
+    EXPECT_EQ(ReadDriveStats(D).TotalGB, 12) << "D: is the volume on the folder above";
+    EXPECT_FALSE(DriveExists(u'E')) << "the hidden volume has no letter";
+    EXPECT_EQ(source.describe(u"E:\\"), "");
+}
+
+TEST_F(RealMounts, FreeSpaceIsWhatAUserMayWriteNotWhatOnlyRootMay)
+{
+    if (std::system("command -v mkfs.ext4 >/dev/null") != 0)
+        GTEST_SKIP() << "mkfs.ext4 (e2fsprogs) is not installed";
+    // 20 GiB with 5 % kept for root: f_bfree and f_bavail lie one whole GiB apart.
+    const std::string image = base + "/ext4.img";
+    const std::string point = folder("ext4");
+    std::ofstream(image).close();
+    ASSERT_EQ(::truncate(image.c_str(), int64_t{20} << 30), 0);
+    ASSERT_EQ(std::system(("mkfs.ext4 -q -F -m 5 -O ^has_journal " + image).c_str()), 0);
+    ASSERT_EQ(std::system(("mount -o loop " + image + " " + point).c_str()), 0);
+
+    struct statvfs figures = {};
+    ASSERT_EQ(::statvfs(point.c_str(), &figures), 0);
+    const int64_t user = BytesToGB(static_cast<int64_t>(figures.f_bavail * figures.f_frsize));
+    const int64_t root = BytesToGB(static_cast<int64_t>(figures.f_bfree * figures.f_frsize));
+    ASSERT_EQ(root - user, 1);
+    EXPECT_EQ(ReadDriveStats(D).FreeGB, user);
 }
