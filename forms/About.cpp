@@ -30,6 +30,8 @@ const QString TickerText =
 
 namespace {
 
+const QString mailPrefix = QStringLiteral("MAILTO:");
+
 QLabel *label(QWidget *parent, const QString &text, QPoint at, const QFont &font,
               const QColor &colour = Qt::black)
 {
@@ -76,10 +78,10 @@ private:
 } // namespace
 
 TFormInfo::TFormInfo(QWidget *parent)
-    : TDialogForm(QStringLiteral("Info"), QSize(390, 286), true, parent),
-      Opener(CreateHostLinkOpener())
+    : TDialogForm(QStringLiteral("Info"), QSize(390, 286), true, parent)
 {
     FormInfo = this;
+    SetOpener(CreateHostLinkOpener());
     setWindowIcon(QIcon(QStringLiteral(":/icons/about.png")));
     const QFont panelFont = DeclaredFont(QStringLiteral("MS Sans Serif"), 11);
     const QFont title = DeclaredFont(QStringLiteral("Arial"), 24, true);
@@ -188,28 +190,41 @@ void TFormInfo::Timer1Timer(QObject *)
     ++TickerPos;
 }
 
-void TFormInfo::openLink(const QString &link, const QString &failure)
+void TFormInfo::SetOpener(std::unique_ptr<LinkOpener> linkOpener)
 {
-    bool opened = false;
+    opener = std::move(linkOpener);
+    connect(opener.get(), &LinkOpener::Failed, this,
+            [this](const QString &link) { RunHandler([&] { linkFailed(link); }); });
+}
+
+void TFormInfo::openLink(const QString &link)
+{
     try {
-        opened = Opener && Opener->Open(link);
+        opener->Open(link);
     } catch (const std::exception &) {
-        opened = false;
+        linkFailed(link);
     }
-    if (!opened) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Fehler"), failure, QMessageBox::Ok,
-                        this);
-        box.exec();
-    }
+}
+
+void TFormInfo::linkFailed(const QString &link)
+{
+    const QString message = link.startsWith(mailPrefix)
+                                ? QStringLiteral("Fehler beim Starten der E-Mail-Anwendung.")
+                                : QStringLiteral("Fehler beim Starten des Internet-Browsers.");
+    // An opener can fail long after the click: over the dialog while it is open, else over the
+    // main window.
+    QWidget *owner = isVisible() ? static_cast<QWidget *>(this) : MainForm;
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Fehler"), message, QMessageBox::Ok,
+                    owner);
+    box.exec();
 }
 
 void TFormInfo::Label2Click(QObject *)
 {
-    openLink(QStringLiteral("MAILTO:") + Label2->text(),
-             QStringLiteral("Fehler beim Starten der E-Mail-Anwendung."));
+    openLink(mailPrefix + Label2->text());
 }
 
 void TFormInfo::Label3Click(QObject *)
 {
-    openLink(Label3->text(), QStringLiteral("Fehler beim Starten des Internet-Browsers."));
+    openLink(Label3->text());
 }

@@ -38,8 +38,9 @@ public:
     void Label2Click(QObject *Sender);
     void Label3Click(QObject *Sender);
 
-    // Tests put an opener of their own here.
-    std::unique_ptr<LinkOpener> Opener;
+    // The links go to this opener (tests give one of their own); when it reports a failure,
+    // however late, the link's error box shows.
+    void SetOpener(std::unique_ptr<LinkOpener> opener);
 
     TPanel *Panel1 = nullptr;
     QLabel *Label5 = nullptr;
@@ -59,7 +60,10 @@ public:
     TTimer *Timer1 = nullptr;
 
 private:
-    void openLink(const QString &link, const QString &failure);
+    void openLink(const QString &link);
+    void linkFailed(const QString &link);
+
+    std::unique_ptr<LinkOpener> opener;
 
     FormRegistration registration{this};
 };

@@ -90,6 +90,7 @@ Tanordnung::Tanordnung(QWidget *parent)
         button->setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 11));
 
     // OK comes first; in "Anordnung" the columns come before the rows.
+    ActiveControl = OKButton;
     QWidget *order[] = {OKButton, BitBtn1,     SpinEdit2, SpinEdit1, rbBalkenHor,
                         rbKreis,  rbBalkenVer, rb2D,      rb3D};
     for (size_t i = 1; i < std::size(order); ++i)

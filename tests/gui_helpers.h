@@ -65,25 +65,31 @@ struct SeenBox
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttons = 0;
+    QPointer<QWidget> owner;
 };
 
 // Once a modal message box is up, notes what it shows and presses its button. Returns the
-// record to read after the code that shows the box has returned.
+// record to read after the code that shows the box has returned; it waits for a box for as long
+// as the record is kept.
 inline std::shared_ptr<SeenBox> AnswerNextMessageBox()
 {
     auto seen = std::make_shared<SeenBox>();
     auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [seen, poll] {
+    QObject::connect(poll, &QTimer::timeout, poll, [kept = std::weak_ptr<SeenBox>(seen), poll] {
+        const std::shared_ptr<SeenBox> seen = kept.lock();
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
+        if (seen && !box)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        if (!seen)
             return;
         seen->seen = true;
         seen->title = box->windowTitle();
         seen->text = box->text();
         seen->icon = box->icon();
         seen->buttons = static_cast<int>(box->buttons().size());
-        poll->stop();
-        poll->deleteLater();
+        seen->owner = box->parentWidget();
         box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->accept();
     });
     poll->start(0);

@@ -1,16 +1,26 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 #include <memory>
 
-// Hands a link ("MAILTO:..." or a web address) to the program the user has chosen for it.
-class LinkOpener
+// Hands links ("MAILTO:..." or a web address) to the programs the user has chosen for them,
+// never waiting for one: Failed comes when the hand-over fails, at once or whenever the opener
+// ends with a failure, however late. An opener that is still busy, or never ends (some wait for
+// the browser they started), has not failed.
+class LinkOpener : public QObject
 {
+    Q_OBJECT
+
 public:
-    virtual ~LinkOpener() = default;
-    // False when the link could not be handed over or the opener reported failure.
-    virtual bool Open(const QString &link) = 0;
+    using QObject::QObject;
+
+    // Starts handing the link over and returns at once.
+    virtual void Open(const QString &link) = 0;
+
+signals:
+    void Failed(const QString &link);
 };
 
 // The host's opener: xdg-open on Linux, started directly with the link as its one argument and

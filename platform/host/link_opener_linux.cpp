@@ -1,6 +1,5 @@
 #include "link_opener.h"
 
-#include <QCoreApplication>
 #include <QProcess>
 
 namespace {
@@ -8,25 +7,39 @@ namespace {
 class XdgOpener : public LinkOpener
 {
 public:
-    bool Open(const QString &link) override
+    ~XdgOpener() override
+    {
+        // Openers still waiting when the program ends go with it, unheard; what they started
+        // stays.
+        for (QProcess *process : findChildren<QProcess *>()) {
+            process->disconnect(this);
+            process->kill();
+            process->waitForFinished(1000);
+        }
+    }
+
+    void Open(const QString &link) override
     {
         // No shell between us and the opener: no character of a link can run a command.
-        auto *process = new QProcess(QCoreApplication::instance());
+        auto *process = new QProcess(this);
         process->setProgram(QStringLiteral("xdg-open"));
         process->setArguments({link});
         process->setStandardInputFile(QProcess::nullDevice());
-        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
-        process->start();
-        if (!process->waitForStarted(3000)) {
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        connect(process, &QProcess::errorOccurred, this, [this, process, link](auto error) {
+            if (error != QProcess::FailedToStart)
+                return;
             process->deleteLater();
-            return false;
-        }
-        // xdg-open hands over and returns at once; one that is still busy after a moment is
-        // taken to have succeeded and finishes on its own.
-        if (!process->waitForFinished(2000))
-            return process->state() != QProcess::NotRunning ||
-                   process->exitStatus() == QProcess::NormalExit;
-        return process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+            emit Failed(link);
+        });
+        connect(process, &QProcess::finished, this,
+                [this, process, link](int code, QProcess::ExitStatus status) {
+                    process->deleteLater();
+                    if (status != QProcess::NormalExit || code != 0)
+                        emit Failed(link);
+                });
+        process->start();
     }
 };
 

@@ -1,24 +1,19 @@
 #include "link_opener.h"
 
-#include <QApplication>
-#include <QWidget>
-
-#include <shellapi.h>
-#include <windows.h>
+#include "shell_open.h"
 
 namespace {
 
 class ShellOpener : public LinkOpener
 {
 public:
-    bool Open(const QString &link) override
+    void Open(const QString &link) override
     {
-        // The owner is the application's main window; a result of 32 or less is a failure.
-        QWidget *owner = QApplication::activeWindow();
-        const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
-            owner ? reinterpret_cast<HWND>(owner->window()->winId()) : nullptr, nullptr,
-            reinterpret_cast<LPCWSTR>(link.utf16()), nullptr, nullptr, SW_SHOW));
-        return result > 32;
+        // The shell answers at once; the failure is told once control is back in the event
+        // loop, as it is on Linux.
+        if (!OpenWithShell(link.toStdU16String()))
+            QMetaObject::invokeMethod(
+                this, [this, link] { emit Failed(link); }, Qt::QueuedConnection);
     }
 };
 

@@ -2,8 +2,10 @@
 
 #include <QDialog>
 
-// A dialog form of fixed size. Esc closes nothing (no button is a cancel button); the close box
-// exists only where the form declares it.
+// A dialog form of fixed size, with the keyboard rules of a classic dialog: Esc closes nothing
+// (no button is a cancel button), the close box exists only where the form declares it, the
+// first control of the tab order has the focus at each showing, and Tab treats each group of
+// radio buttons as one stop, its checked button.
 class TDialogForm : public QDialog
 {
     Q_OBJECT
@@ -11,9 +13,15 @@ class TDialogForm : public QDialog
 public:
     TDialogForm(const QString &caption, QSize clientSize, bool closeBox, QWidget *parent = nullptr);
 
+    // The first control of the tab order, which has the focus each time the dialog is shown;
+    // without one, the first that takes the focus.
+    QWidget *ActiveControl = nullptr;
+
 protected:
+    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     bool closeBox;

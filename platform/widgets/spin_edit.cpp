@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QToolButton>
 
@@ -91,31 +92,54 @@ void TSpinEdit::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Return:
     case Qt::Key_Enter:
         // Enter counts as a refused character: it beeps and confirms nothing.
-        QApplication::beep();
-        emit refused();
+        refuse();
         event->accept();
         return;
     default:
         break;
     }
 
-    const QString typed = event->text();
-    const bool shortcut = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
-    if (!typed.isEmpty() && !shortcut) {
-        const QString decimal = QString::fromStdString(NumberSeparatorsInForce().decimal);
-        for (const QChar c : typed) {
-            const bool control = c.unicode() < 32 || c.unicode() == 127;
-            const bool allowed =
-                (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || decimal.contains(c);
-            if (!control && !allowed) {
-                QApplication::beep();
-                emit refused();
-                event->accept();
-                return;
-            }
-        }
+    // Control held alone makes a shortcut (the clipboard's among them); every other key that
+    // brings text, Alt and AltGr ones included, types it. Alt with an access key of the dialog
+    // never gets here: the shortcut takes it first.
+    const bool shortcut =
+        (event->modifiers() & Qt::ControlModifier) && !(event->modifiers() & Qt::AltModifier);
+    if (!shortcut && !allowed(event->text())) {
+        refuse();
+        event->accept();
+        return;
     }
     QLineEdit::keyPressEvent(event);
+}
+
+void TSpinEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    // What a dead key or a compose sequence makes arrives here as committed text, not as a key.
+    if (!allowed(event->commitString())) {
+        refuse();
+        QInputMethodEvent cleared; // ends the sequence, leaving the text as it was
+        QLineEdit::inputMethodEvent(&cleared);
+        event->accept();
+        return;
+    }
+    QLineEdit::inputMethodEvent(event);
+}
+
+bool TSpinEdit::allowed(const QString &typed) const
+{
+    const QString decimal = QString::fromStdString(NumberSeparatorsInForce().decimal);
+    for (const QChar c : typed) {
+        const bool control = c.unicode() < 32 || c.unicode() == 127;
+        if (!control && !(c >= u'0' && c <= u'9') && c != u'+' && c != u'-' && !decimal.contains(c))
+            return false;
+    }
+    return true;
+}
+
+void TSpinEdit::refuse()
+{
+    QApplication::beep();
+    emit refused();
 }
 
 void TSpinEdit::focusOutEvent(QFocusEvent *event)

@@ -8,7 +8,9 @@ class QToolButton;
 
 // A whole-number field with a pair of arrow buttons inside its right edge. The text keeps
 // whatever reaches it; typing accepts digits, signs and the decimal separator and refuses
-// everything else with a beep; the arrows step the value and write it back within the bounds.
+// everything else with a beep, however it is typed (keys, Alt and AltGr, dead keys and compose
+// sequences); pasting is not typing. The arrows step the value and write it back within the
+// bounds.
 class TSpinEdit : public QLineEdit
 {
     Q_OBJECT
@@ -39,10 +41,13 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    bool allowed(const QString &typed) const;
+    void refuse();
     void step(int delta);
     int clamp(long long value) const;
 

@@ -7,24 +7,29 @@
 #include "program.h"
 #include "timer.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <gtest/gtest.h>
 
 namespace {
 
+// Records the links it is given; fails each after the given milliseconds, or never.
 class RecordingOpener : public LinkOpener
 {
 public:
-    explicit RecordingOpener(QStringList &links, bool works) : links(links), works(works) {}
-    bool Open(const QString &link) override
+    static constexpr int never = -1;
+    RecordingOpener(QStringList &links, int failAfter) : links(links), failAfter(failAfter) {}
+    void Open(const QString &link) override
     {
         links << link;
-        return works;
+        if (failAfter != never)
+            QTimer::singleShot(failAfter, Qt::PreciseTimer, this,
+                               [this, link] { emit Failed(link); });
     }
 
 private:
     QStringList &links;
-    bool works;
+    int failAfter;
 };
 
 class AboutDialog : public testing::Test
@@ -155,7 +160,7 @@ TEST_F(AboutDialog, TickerGoesOnWhereItStoppedAndRunsOnlyWhileShown)
 TEST_F(AboutDialog, LinksGoToTheOpener)
 {
     QStringList links;
-    dialog->Opener = std::make_unique<RecordingOpener>(links, true);
+    dialog->SetOpener(std::make_unique<RecordingOpener>(links, RecordingOpener::never));
     show([&] {
         QTest::mouseClick(dialog->Label2, Qt::LeftButton);
         QTest::mouseClick(dialog->Label3, Qt::LeftButton);
@@ -163,13 +168,13 @@ TEST_F(AboutDialog, LinksGoToTheOpener)
         dialog->OKButton->click();
     });
     EXPECT_EQ(links, (QStringList{"MAILTO:" + dialog->Label2->text(), dialog->Label3->text()}));
-    dialog->Opener = CreateHostLinkOpener();
+    dialog->SetOpener(CreateHostLinkOpener());
 }
 
 TEST_F(AboutDialog, ALinkThatCannotBeOpenedSaysSoAndTheDialogStays)
 {
     QStringList links;
-    dialog->Opener = std::make_unique<RecordingOpener>(links, false);
+    dialog->SetOpener(std::make_unique<RecordingOpener>(links, 0));
     struct Row
     {
         QLabel *link;
@@ -183,6 +188,7 @@ TEST_F(AboutDialog, ALinkThatCannotBeOpenedSaysSoAndTheDialogStays)
         show([&] {
             seen = AnswerNextMessageBox();
             QTest::mouseClick(row.link, Qt::LeftButton);
+            WaitFor([&] { return seen->seen; });
             stillOpen = dialog->isVisible();
             dialog->OKButton->click();
         });
@@ -191,9 +197,47 @@ TEST_F(AboutDialog, ALinkThatCannotBeOpenedSaysSoAndTheDialogStays)
         EXPECT_EQ(seen->text, QString::fromUtf8(row.message));
         EXPECT_EQ(seen->icon, QMessageBox::Critical);
         EXPECT_EQ(seen->buttons, 1);
+        EXPECT_EQ(seen->owner, dialog) << "over the dialog, which is still open";
         EXPECT_TRUE(stillOpen);
     }
-    dialog->Opener = CreateHostLinkOpener();
+    dialog->SetOpener(CreateHostLinkOpener());
+}
+
+TEST_F(AboutDialog, AnOpenerThatIsSlowFreezesNothingAndAFailureComesWhenItComes)
+{
+    struct Row
+    {
+        const char *name;
+        int failAfter;
+    };
+    for (const Row &row :
+         {Row{"never ends", RecordingOpener::never}, Row{"fails after 3 s", 3000}}) {
+        QStringList links;
+        dialog->SetOpener(std::make_unique<RecordingOpener>(links, row.failAfter));
+        const std::shared_ptr<SeenBox> seen = AnswerNextMessageBox();
+        QStringList ticker;
+        QElapsedTimer clock;
+        show([&] {
+            clock.start();
+            QTest::mouseClick(dialog->Label3, Qt::LeftButton);
+            // The ticker goes on while the opener is busy.
+            while (clock.elapsed() < 1000) {
+                if (ticker.isEmpty() || ticker.last() != dialog->Label4->text())
+                    ticker << dialog->Label4->text();
+                QTest::qWait(20);
+            }
+            dialog->OKButton->click();
+        });
+        EXPECT_GE(ticker.size(), 6) << row.name << ": the ticker moved";
+        EXPECT_FALSE(seen->seen) << row.name << ": nothing to say yet";
+        if (row.failAfter != RecordingOpener::never) {
+            ASSERT_TRUE(WaitFor([&] { return seen->seen; }, 3000)) << row.name;
+            EXPECT_GE(clock.elapsed(), row.failAfter);
+            EXPECT_EQ(seen->text, QStringLiteral("Fehler beim Starten des Internet-Browsers."));
+            EXPECT_EQ(seen->owner, program.main) << "the dialog is closed by then";
+        }
+    }
+    dialog->SetOpener(CreateHostLinkOpener());
 }
 
 TEST_F(AboutDialog, EnterOkAndTheCloseBoxCloseEscDoesNot)

@@ -178,3 +178,48 @@ TEST_F(SettingsDialog, TwoDimensionsThroughOk)
     });
     EXPECT_TRUE(program.main->MDIChildren(0)->DBChart1->View3D());
 }
+
+TEST_F(SettingsDialog, OkHasTheFocusAtEachShowingAndTabStopsOnceInEachRadioGroup)
+{
+    // Tab (or Shift+Tab) from the rows field round the dialog, back to that field.
+    const auto tabs = [&](Qt::KeyboardModifiers modifiers) {
+        dialog->SpinEdit1->setFocus(Qt::TabFocusReason);
+        QWidgetList stops;
+        do {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifiers);
+            stops << QApplication::focusWidget();
+        } while (stops.last() != dialog->SpinEdit1 && stops.size() < 20);
+        return stops;
+    };
+    struct Row
+    {
+        const char *name;
+        QRadioButton *kind;
+        QRadioButton *dimension;
+    };
+    const Row rows[] = {{"as declared", dialog->rbKreis, dialog->rb3D},
+                        {"vertical bars in 2D", dialog->rbBalkenVer, dialog->rb2D},
+                        {"horizontal bars, back in 3D", dialog->rbBalkenHor, dialog->rb3D},
+                        {"back as declared", dialog->rbKreis, dialog->rb3D}};
+    for (const Row &row : rows) {
+        row.kind->setChecked(true);
+        row.dimension->setChecked(true);
+        QWidget *first = nullptr;
+        QWidgetList forward, backward;
+        settingsCommand([&] {
+            first = QApplication::focusWidget();
+            forward = tabs(Qt::NoModifier);
+            backward = tabs(Qt::ShiftModifier);
+            dialog->OKButton->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(dialog->OKButton, Qt::Key_Space);
+        });
+        EXPECT_EQ(first, dialog->OKButton) << row.name;
+        EXPECT_EQ(forward, (QWidgetList{row.kind, row.dimension, dialog->OKButton, dialog->BitBtn1,
+                                        dialog->SpinEdit2, dialog->SpinEdit1}))
+            << row.name;
+        EXPECT_EQ(backward, (QWidgetList{dialog->SpinEdit2, dialog->BitBtn1, dialog->OKButton,
+                                         row.dimension, row.kind, dialog->SpinEdit1}))
+            << row.name;
+        EXPECT_FALSE(dialog->isVisible()) << row.name << ": Space on OK closed the dialog";
+    }
+}

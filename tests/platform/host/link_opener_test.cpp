@@ -1,26 +1,27 @@
 #include "link_opener.h"
 
+#include "../../gui_helpers.h"
+
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace {
 
-// Puts a stand-in xdg-open first on PATH that writes its arguments to a file and exits with
-// the given code.
+// Puts a stand-in xdg-open first on PATH that writes its arguments to a file and then runs the
+// given shell commands.
 class StandInOpener
 {
 public:
-    explicit StandInOpener(int exitCode)
+    explicit StandInOpener(const char *then = "exit 0")
     {
         const QString script = folder.filePath(QStringLiteral("xdg-open"));
         QFile file(script);
         file.open(QIODevice::WriteOnly);
-        file.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '%1'\nexit %2\n")
-                       .arg(record(), QString::number(exitCode))
+        file.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '%1'\n%2\n")
+                       .arg(record(), QString::fromUtf8(then))
                        .toUtf8());
         file.close();
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -48,27 +49,61 @@ public:
 
 TEST(XdgOpener, HandsTheLinkOverAsItsOneArgumentWithoutAShell)
 {
-    StandInOpener opener(0);
+    StandInOpener opener;
     QTemporaryDir scratch;
     const QString planted = scratch.filePath(QStringLiteral("planted"));
     const QString link =
         QStringLiteral("https://volumo.example/a b;touch %1 $(touch %1) `touch %1`").arg(planted);
-    EXPECT_TRUE(CreateHostLinkOpener()->Open(link));
+    const std::unique_ptr<LinkOpener> host = CreateHostLinkOpener();
+    QSignalSpy failures(host.get(), &LinkOpener::Failed);
+    host->Open(link);
+    ASSERT_TRUE(WaitFor([&] { return opener.arguments().size() == 2; }));
     EXPECT_EQ(opener.arguments(), (QStringList{"1", link}));
+    QTest::qWait(100);
+    EXPECT_EQ(failures.count(), 0);
     EXPECT_FALSE(QFile::exists(planted)) << "nothing in the link ran";
 }
 
-TEST(XdgOpener, ReportsAFailingOpener)
+TEST(XdgOpener, FailureComesWhenTheOpenerEndsHoweverLateAndNeverForOneStillBusy)
 {
-    StandInOpener opener(4);
-    EXPECT_FALSE(CreateHostLinkOpener()->Open(QStringLiteral("MAILTO:info@volumo.example")));
+    struct Row
+    {
+        const char *name;
+        const char *then;
+        int seconds; // until it fails
+        bool failed;
+    };
+    const Row rows[] = {
+        {"fails at once", "exit 4", 0, true},
+        {"fails after a second", "sleep 1; exit 4", 1, true},
+        {"never ends", "exec sleep 1000", 0, false},
+    };
+    for (const Row &row : rows) {
+        StandInOpener opener(row.then);
+        const std::unique_ptr<LinkOpener> host = CreateHostLinkOpener();
+        QSignalSpy failures(host.get(), &LinkOpener::Failed);
+        QElapsedTimer clock;
+        clock.start();
+        host->Open(QStringLiteral("MAILTO:info@volumo.example"));
+        EXPECT_LT(clock.elapsed(), 500) << row.name << ": Open never waits for the opener";
+        WaitFor([&] { return failures.count() > 0; }, 2000);
+        EXPECT_EQ(failures.count(), row.failed ? 1 : 0) << row.name;
+        if (row.failed) {
+            EXPECT_EQ(failures.front().front().toString(),
+                      QStringLiteral("MAILTO:info@volumo.example"));
+            EXPECT_GE(clock.elapsed(), row.seconds * 1000) << row.name;
+        }
+    }
 }
 
-TEST(XdgOpener, ReportsAMissingOpener)
+TEST(XdgOpener, AMissingOpenerFails)
 {
     const QByteArray path = qgetenv("PATH");
     QTemporaryDir empty;
     qputenv("PATH", empty.path().toUtf8());
-    EXPECT_FALSE(CreateHostLinkOpener()->Open(QStringLiteral("https://volumo.example/")));
+    const std::unique_ptr<LinkOpener> host = CreateHostLinkOpener();
+    QSignalSpy failures(host.get(), &LinkOpener::Failed);
+    host->Open(QStringLiteral("https://volumo.example/"));
+    EXPECT_TRUE(WaitFor([&] { return failures.count() == 1; }));
     qputenv("PATH", path);
 }

@@ -3,10 +3,13 @@
 #include "spin_edit.h"
 
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QToolButton>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -21,7 +24,7 @@ struct Field
     }
     QWidget window;
     TSpinEdit *spin = new TSpinEdit(1, 4, 2, &window);
-    QPushButton *other = new QPushButton(QStringLiteral("anders"), &window);
+    QPushButton *other = new QPushButton(QStringLiteral("&anders"), &window);
 };
 
 } // namespace
@@ -106,6 +109,54 @@ TEST(SpinEdit, TypingAcceptsDigitsSignsAndTheDecimalSeparatorOnly)
     EXPECT_EQ(beeps.count(), 1) << "Enter is refused";
     QTest::keyClick(field.spin, Qt::Key_Backspace);
     EXPECT_EQ(field.spin->text(), QString()) << "Backspace passes";
+}
+
+TEST(SpinEdit, EveryWayOfTypingGoesThroughTheSameRule)
+{
+    Field field;
+    int otherClicks = 0;
+    QObject::connect(field.other, &QPushButton::clicked, [&] { ++otherClicks; });
+    ASSERT_TRUE(ShowActive(&field.window));
+    field.spin->setFocus();
+    QSignalSpy beeps(field.spin, &TSpinEdit::refused);
+    // A dead key (´ then e) or a compose sequence: a preedit, then the committed text.
+    const auto compose = [&](const QString &preedit, const QString &committed) {
+        QInputMethodEvent pending(preedit, {});
+        QApplication::sendEvent(field.spin, &pending);
+        QInputMethodEvent done;
+        done.setCommitString(committed);
+        QApplication::sendEvent(field.spin, &done);
+    };
+    struct Row
+    {
+        const char *name;
+        std::function<void()> type;
+        QString text;
+        int beeps;
+    };
+    const Row rows[] = {
+        {"Alt+letter refused", [&] { QTest::keyClick(field.spin, Qt::Key_B, Qt::AltModifier); },
+         "2", 1},
+        {"AltGr+Q (@) refused", [&] { QTest::keyClick(field.spin, '@', Qt::GroupSwitchModifier); },
+         "2", 1},
+        {"dead key then e refused", [&] { compose(QStringLiteral("\u00B4"), "\u00E9"); }, "2", 1},
+        {"compose ^ a refused", [&] { compose("^", QStringLiteral("\u00E2")); }, "2", 1},
+        {"a digit through the input method passes", [&] { compose(QString(), "5"); }, "25", 0},
+        {"Alt+access key works as the access key",
+         [&] { QTest::keyClick(field.spin, Qt::Key_A, Qt::AltModifier); }, "2", 0},
+        {"Ctrl+A still selects",
+         [&] { QTest::keyClick(field.spin, Qt::Key_A, Qt::ControlModifier); }, "2", 0},
+    };
+    for (const Row &row : rows) {
+        field.spin->setText(QStringLiteral("2"));
+        field.spin->setCursorPosition(1);
+        beeps.clear();
+        row.type();
+        EXPECT_EQ(field.spin->text(), row.text) << row.name;
+        EXPECT_EQ(beeps.count(), row.beeps) << row.name;
+    }
+    EXPECT_TRUE(WaitFor([&] { return otherClicks == 1; })) << "Alt+A pressed \"&anders\"";
+    EXPECT_EQ(field.spin->selectedText(), QStringLiteral("2")) << "Ctrl+A selected all";
 }
 
 TEST(SpinEdit, PastedTextStaysAsItIs)
