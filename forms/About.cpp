@@ -116,7 +116,7 @@ TFormInfo::TFormInfo(QWidget *parent)
     Image2->setPixmap(QPixmap(QStringLiteral(":/icons/logo.png")));
     Label4 = new QLabel(QStringLiteral("Label4"), Panel1);
     Label4->setGeometry(128, 47, 245, 13);
-    Label4->setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 12));
+    Label4->setFont(FittedFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 12), 13));
     Label4->setAlignment(Qt::AlignCenter);
     Label4->setAutoFillBackground(true);
     QPalette ticker = Label4->palette();

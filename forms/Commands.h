@@ -38,7 +38,10 @@ enum class MenuOwner { MainWindow, DriveWindow };
 // overview instead).
 TMenuEntries FillMenu(TMainMenu *menu, MenuOwner owner);
 
-// Connects each action to a handler of `form`, which gets the action as its Sender.
+// Connects each action to a handler of `form`, which gets the action as its Sender. A command
+// runs once the menu has closed and control is back in the event loop, as a menu's command
+// message comes: whoever chose it, assistive technology included, gets an answer at once, even
+// where the command opens a modal dialog.
 template <class Form>
 void RouteCommands(Form *form,
                    std::initializer_list<std::pair<QAction *, void (Form::*)(QObject *)>> routes)
@@ -46,6 +49,7 @@ void RouteCommands(Form *form,
     for (const auto &[action, handler] : routes) {
         QObject::connect(
             action, &QAction::triggered, form,
-            EventHandler([form, action = action, handler = handler] { (form->*handler)(action); }));
+            EventHandler([form, action = action, handler = handler] { (form->*handler)(action); }),
+            Qt::QueuedConnection);
     }
 }

@@ -54,14 +54,17 @@ protected:
 } // namespace
 
 TMainForm::TMainForm(QWidget *parent)
-    : QMainWindow(parent),
-      registration(this,
-                   [this]() -> QWidget * { return MDIChildCount() > 0 ? MDIChildren(0) : nullptr; })
+    : QMainWindow(parent), registration(this, [this]() -> QWidget * {
+          return MDIChildCount() > 0 ? MDIChildren(0) : nullptr;
+      })
 {
     MainForm = this;
     setFont(DeclaredFont(QStringLiteral("Segoe UI"), 13));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/volumo.png")));
     menuBar()->setNativeMenuBar(false);
+    // Drop-down menus are windows of their own and take no face from a form: every menu gets
+    // the face of the menu bar.
+    QApplication::setFont(menuBar()->font(), "QMenu");
 
     client = new QWidget(this);
     auto *layout = new QVBoxLayout(client);

@@ -6,12 +6,13 @@
 
 #include <gtest/gtest.h>
 
-// Runs every test inside the program's application object, on Qt's offscreen platform unless
-// another platform is asked for.
+// Runs every test inside the program's application object, on Qt's offscreen platform with a
+// desktop-sized screen unless another platform is asked for.
 inline int RunGuiTests(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+        qEnvironmentVariable("QT_QPA_PLATFORM") == QStringLiteral("offscreen"))
+        qputenv("QT_QPA_PLATFORM", VOLUMO_TEST_PLATFORM);
     TApplication application(argc, argv);
     application.SetTitle(QStringLiteral("Volumo"));
     TScreen screen;

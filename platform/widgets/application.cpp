@@ -3,15 +3,12 @@
 #include "event_handler.h"
 
 #include <QAction>
-#include <QHelpEvent>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QProxyStyle>
-#include <QTimer>
 
 TApplication *Application = nullptr;
 
@@ -57,6 +54,29 @@ private:
 
 } // namespace
 
+QPalette ClassicPalette()
+{
+    const QColor face(240, 240, 240);
+    const QColor windowText(Qt::black);
+    QPalette palette(windowText, face, Qt::white, QColor(160, 160, 160), QColor(227, 227, 227),
+                     windowText, Qt::white, Qt::white, face);
+    palette.setColor(QPalette::Shadow, QColor(105, 105, 105));
+    palette.setColor(QPalette::Highlight, QColor(0, 120, 215));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::AlternateBase, QColor(245, 245, 245));
+    palette.setColor(QPalette::ToolTipBase, QColor(255, 255, 225));
+    palette.setColor(QPalette::ToolTipText, windowText);
+    palette.setColor(QPalette::PlaceholderText, QColor(109, 109, 109));
+    palette.setColor(QPalette::Link, QColor(0, 0, 255));
+    palette.setColor(QPalette::LinkVisited, QColor(128, 0, 128));
+    const QColor grayText(109, 109, 109);
+    for (const QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::HighlightedText})
+        palette.setColor(QPalette::Disabled, role, grayText);
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(204, 204, 204));
+    return palette;
+}
+
 QString HintOf(const QWidget *widget)
 {
     for (; widget; widget = widget->parentWidget()) {
@@ -82,10 +102,8 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
         installTranslator(&toolkitTexts);
     registerPictures();
     setStyle(new PictureKeepingStyle);
+    setPalette(ClassicPalette());
     installEventFilter(this);
-    leaving.setSingleShot(true);
-    leaving.setInterval(50);
-    connect(&leaving, &QTimer::timeout, this, [this] { hintFromWidget(leftFor); });
 }
 
 TApplication::~TApplication()
@@ -119,24 +137,51 @@ void TApplication::ShowMenuHint(QAction *action)
     setHint(action ? action->statusTip() : QString());
 }
 
-void TApplication::hintFromMenu(QWidget *menu, QPoint position)
+QString TApplication::hintNow() const
 {
-    QAction *action = nullptr;
-    if (auto *bar = qobject_cast<QMenuBar *>(menu))
-        action = bar->actionAt(position);
-    else if (auto *popup = qobject_cast<QMenu *>(menu))
-        action = popup->actionAt(position);
-    setHint(action ? action->statusTip() : QString());
+    // An open menu speaks for its highlighted entry, or for nothing.
+    if (auto *menu = qobject_cast<QMenu *>(activePopupWidget())) {
+        const QAction *entry = menu->activeAction();
+        return entry ? entry->statusTip() : QString();
+    }
+    // So does the active window's menu bar while the keyboard walks it.
+    if (const QWidget *window = activeWindow()) {
+        const auto *bar = window->findChild<QMenuBar *>(QString(), Qt::FindDirectChildrenOnly);
+        if (const QAction *entry = bar ? bar->activeAction() : nullptr)
+            return entry->statusTip();
+    }
+    // Else what is under the pointer: an entry of a menu bar, or a control.
+    QWidget *under = widgetAt(QCursor::pos());
+    if (const auto *bar = qobject_cast<QMenuBar *>(under)) {
+        const QAction *entry = bar->actionAt(bar->mapFromGlobal(QCursor::pos()));
+        return entry ? entry->statusTip() : QString();
+    }
+    return HintOf(under);
 }
 
-void TApplication::hintFromWidget(QWidget *widget)
+void TApplication::updateHintSoon()
 {
-    hovered = widget;
-    setHint(HintOf(widget));
+    // Entering one control leaves another; worked out once the events of the moment are
+    // through, the hint never flashes empty between the two.
+    if (hintQueued)
+        return;
+    hintQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            hintQueued = false;
+            setHint(hintNow());
+        },
+        Qt::QueuedConnection);
 }
 
 bool TApplication::eventFilter(QObject *watched, QEvent *event)
 {
+    // A desktop that pushes a palette of its own (a dark theme) meets the classic one again:
+    // the forms' colours were chosen against it.
+    if (watched == this && event->type() == QEvent::ApplicationPaletteChange &&
+        palette() != ClassicPalette())
+        setPalette(ClassicPalette());
     auto *widget = qobject_cast<QWidget *>(watched);
     if (!widget)
         return QApplication::eventFilter(watched, event);
@@ -146,30 +191,22 @@ bool TApplication::eventFilter(QObject *watched, QEvent *event)
         if (!widget->property(showHintProperty).toBool())
             return true;
         break;
+    // Whatever may change what is highlighted or under the pointer: the pointer moving, menus
+    // opening, closing or walked with the keyboard, and controls moving under a pointer at rest.
     case QEvent::Enter:
-    case QEvent::MouseMove:
-        if (qobject_cast<QMenu *>(widget) || qobject_cast<QMenuBar *>(widget)) {
-            leaving.stop();
-            const QPoint position = event->type() == QEvent::MouseMove
-                                        ? static_cast<QMouseEvent *>(event)->position().toPoint()
-                                        : widget->mapFromGlobal(QCursor::pos());
-            hintFromMenu(widget, position);
-        } else if (event->type() == QEvent::Enter) {
-            leaving.stop();
-            hintFromWidget(widget);
-        }
-        break;
     case QEvent::Leave:
-        // Back to the parent, or to nothing outside the window; unless another control is
-        // entered right after, which is the usual case and must not flash an empty hint.
-        if (widget == hovered || qobject_cast<QMenuBar *>(widget)) {
-            leftFor = widget->isWindow() ? nullptr : widget->parentWidget();
-            leaving.start();
-        }
-        break;
+    case QEvent::MouseMove:
+    case QEvent::Show:
     case QEvent::Hide:
-        if (qobject_cast<QMenu *>(widget))
-            hintFromWidget(QApplication::widgetAt(QCursor::pos()));
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+        updateHintSoon();
         break;
     default:
         break;

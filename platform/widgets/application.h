@@ -1,16 +1,16 @@
 #pragma once
 
 #include <QApplication>
-#include <QPointer>
+#include <QPalette>
 #include <QString>
-#include <QTimer>
 #include <QTranslator>
 
 class QAction;
 
-// The program's application object: the title every error box carries, the hint of whatever is
-// under the mouse or highlighted in a menu, and an error box for an exception that leaves an
-// event handler, after which the program goes on.
+// The program's application object: the title every error box carries, the classic light
+// palette of the forms whatever the desktop's theme, the hint of whatever is under the mouse or
+// highlighted in a menu, and an error box for an exception that leaves an event handler, after
+// which the program goes on.
 class TApplication : public QApplication
 {
     Q_OBJECT
@@ -41,21 +41,24 @@ protected:
 
 private:
     void setHint(const QString &text);
-    void hintFromMenu(QWidget *menu, QPoint position);
-    void hintFromWidget(QWidget *widget);
+    // The hint of what is highlighted in a menu now, else of the control under the pointer.
+    QString hintNow() const;
+    void updateHintSoon();
 
     // Qt's own texts (a window's system menu, its title-bar buttons, a text field's context
     // menu) in German, where the system has Qt's German translations.
     QTranslator toolkitTexts;
     QString title;
     QString hint;
-    QPointer<QWidget> hovered;
-    QPointer<QWidget> leftFor;
-    QTimer leaving;
+    bool hintQueued = false;
 };
 
 // The one application object; it exists from the start of main to its end.
 extern TApplication *Application;
+
+// Button face, window text and highlight as the forms' declared colours were chosen against:
+// light, whatever the desktop's theme.
+QPalette ClassicPalette();
 
 // Where the hint of a widget comes from: its own, or the nearest ancestor's that has one.
 QString HintOf(const QWidget *widget);

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
+#include <QStyleOptionToolButton>
 #include <QStylePainter>
 
 namespace {
@@ -141,29 +142,58 @@ void TBitBtn::mouseReleaseEvent(QMouseEvent *event)
     QPushButton::mouseReleaseEvent(event);
 }
 
-void TBitBtn::paintEvent(QPaintEvent *event)
+ButtonFace LayoutButtonFace(QSize button, QSize glyph, int captionHeight, bool glyphTop, bool down)
 {
-    if (!glyphTop) {
-        QPushButton::paintEvent(event);
-        return;
+    constexpr int glyphRow = 16; // the tallest tool-bar glyph
+    constexpr int gap = 2;
+    const int shift = down ? 1 : 0;
+    ButtonFace face;
+    if (glyphTop) {
+        const int top = (button.height() - glyphRow - gap - captionHeight) / 2 + shift;
+        face.glyph = QRect(QPoint((button.width() - glyph.width()) / 2 + shift,
+                                  top + (glyphRow - glyph.height()) / 2),
+                           glyph);
+        face.caption = QRect(shift, top + glyphRow + gap, button.width(), captionHeight);
+    } else {
+        const int left = 2;
+        face.glyph =
+            QRect(QPoint(left + shift, (button.height() - glyph.height()) / 2 + shift), glyph);
+        const int rest = left + glyph.width();
+        face.caption = QRect(rest + shift, (button.height() - captionHeight) / 2 + shift,
+                             button.width() - rest, captionHeight);
     }
-    // Glyph above the caption, both centred, on the usual button face.
+    return face;
+}
+
+namespace {
+
+void paintFace(QPainter &painter, const QAbstractButton &button, const ButtonFace &face)
+{
+    button.icon().paint(&painter, face.glyph, Qt::AlignCenter,
+                        button.isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    painter.setPen(button.palette().color(
+        button.isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    painter.drawText(face.caption, Qt::AlignHCenter | Qt::AlignTop | Qt::TextShowMnemonic,
+                     button.text());
+}
+
+} // namespace
+
+ButtonFace TBitBtn::Face() const
+{
+    return LayoutButtonFace(size(), iconSize(), fontMetrics().height(), glyphTop, isDown());
+}
+
+void TBitBtn::paintEvent(QPaintEvent *)
+{
+    // The usual button face, with glyph and caption where the face puts them.
     QStylePainter painter(this);
     QStyleOptionButton option;
     initStyleOption(&option);
     option.text.clear();
     option.icon = QIcon();
     painter.drawControl(QStyle::CE_PushButton, option);
-    const QSize glyph = iconSize();
-    const int textHeight = fontMetrics().height();
-    const int top = (height() - glyph.height() - 2 - textHeight) / 2 + (isDown() ? 1 : 0);
-    const int shift = isDown() ? 1 : 0;
-    icon().paint(&painter,
-                 QRect((width() - glyph.width()) / 2 + shift, top, glyph.width(), glyph.height()));
-    painter.setPen(
-        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-    painter.drawText(QRect(shift, top + glyph.height() + 2, width(), textHeight),
-                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextShowMnemonic, text());
+    paintFace(painter, *this, Face());
 }
 
 TSpeedButton::TSpeedButton(QWidget *parent) : QToolButton(parent)
@@ -172,4 +202,21 @@ TSpeedButton::TSpeedButton(QWidget *parent) : QToolButton(parent)
     setFocusPolicy(Qt::NoFocus);
     setAutoRaise(true);
     setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+}
+
+ButtonFace TSpeedButton::Face() const
+{
+    return LayoutButtonFace(size(), iconSize(), fontMetrics().height(), true, isDown());
+}
+
+void TSpeedButton::paintEvent(QPaintEvent *)
+{
+    // The flat button's frame as the style draws it when hovered or pressed, then the face.
+    QStylePainter painter(this);
+    QStyleOptionToolButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    option.icon = QIcon();
+    painter.drawComplexControl(QStyle::CC_ToolButton, option);
+    paintFace(painter, *this, Face());
 }

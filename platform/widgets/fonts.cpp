@@ -1,6 +1,7 @@
 #include "fonts.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QStringList>
 
 void InstallFontSubstitutes()
@@ -33,5 +34,12 @@ QFont DeclaredFont(const QString &face, int pixelHeight, bool bold)
     QFont font(QFont::substitute(face));
     font.setPixelSize(pixelHeight);
     font.setBold(bold);
+    return font;
+}
+
+QFont FittedFont(QFont font, int height)
+{
+    while (font.pixelSize() > 1 && QFontMetrics(font).height() > height)
+        font.setPixelSize(font.pixelSize() - 1);
     return font;
 }

@@ -10,3 +10,7 @@ void InstallFontSubstitutes();
 // A declared face, or the installed face that stands in for it, at a declared character height
 // in pixels.
 QFont DeclaredFont(const QString &face, int pixelHeight, bool bold = false);
+
+// The font, made smaller where the installed face is taller than the box the form declares for
+// one line of it, so that the whole line shows, descenders included.
+QFont FittedFont(QFont font, int height);

@@ -117,6 +117,9 @@ MdiFrame::MdiFrame(QMdiArea *area, QMenuBar *bar, TMainMenu *frameMenu, QObject 
     : QObject(parent), area(area), bar(bar), frameMenu(frameMenu)
 {
     InstallAccessibleFactoryOnce<childFrameAccessible>();
+    // As soon as a child lies outside the client area, scroll bars lead to it.
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(area, &QMdiArea::subWindowActivated, this, &MdiFrame::toFront);
     showMenuNow();
     // A child whose control takes the focus (a click into it) becomes the active child.
@@ -169,11 +172,12 @@ void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
     frame->installEventFilter(this);
     children.insert(children.begin(), {frame, form, menu, std::move(onClose), false, {}});
     connect(frame, &QObject::destroyed, this, &MdiFrame::removeChild);
+    // Bounds set while minimized or maximized take effect when the child is restored.
     connect(frame, &QMdiSubWindow::windowStateChanged, this,
             [this, frame](Qt::WindowStates before, Qt::WindowStates now) {
+                constexpr Qt::WindowStates away = Qt::WindowMinimized | Qt::WindowMaximized;
                 Child *entry = find(frame);
-                if (entry && (before & Qt::WindowMinimized) && !(now & Qt::WindowMinimized) &&
-                    entry->restoredBounds.isValid() && !(now & Qt::WindowMaximized)) {
+                if (entry && (before & away) && !(now & away) && entry->restoredBounds.isValid()) {
                     frame->setGeometry(entry->restoredBounds);
                     entry->restoredBounds = QRect();
                 }
@@ -288,7 +292,7 @@ QRect MdiFrame::Bounds(QWidget *child) const
     const Child *entry = find(child);
     if (!entry)
         return {};
-    if (entry->frame->isMinimized() && entry->restoredBounds.isValid())
+    if (isAway(*entry) && entry->restoredBounds.isValid())
         return entry->restoredBounds;
     return entry->frame->geometry();
 }
@@ -298,10 +302,17 @@ void MdiFrame::SetBounds(QWidget *child, const QRect &bounds)
     Child *entry = find(child);
     if (!entry)
         return;
-    if (entry->frame->isMinimized())
+    // A minimized child stays an icon and a maximized one keeps filling the area; the bounds
+    // wait for the child to be restored.
+    if (isAway(*entry))
         entry->restoredBounds = bounds;
     else
         entry->frame->setGeometry(bounds);
+}
+
+bool MdiFrame::isAway(const Child &entry)
+{
+    return entry.frame->isMinimized() || entry.frame->isMaximized();
 }
 
 bool MdiFrame::IsMinimized(QWidget *child) const
@@ -313,7 +324,7 @@ bool MdiFrame::IsMinimized(QWidget *child) const
 void MdiFrame::Minimize(QWidget *child)
 {
     if (Child *entry = find(child)) {
-        if (!entry->frame->isMinimized())
+        if (!isAway(*entry))
             entry->restoredBounds = entry->frame->geometry();
         entry->frame->showMinimized();
     }
@@ -326,17 +337,23 @@ void MdiFrame::Cascade()
 
 void MdiFrame::ArrangeIcons()
 {
+    // Oldest first, left to right along the bottom; a full row goes on in the row above.
+    const QSize room = area->viewport()->size();
     int left = 0;
-    const int bottom = area->viewport()->height();
-    // Oldest first, as icons pile up left to right.
+    int bottom = room.height();
+    int rowHeight = 0;
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
         if (!it->frame->isMinimized())
             continue;
         const QSize size = it->frame->size();
-        if (left > 0 && left + size.width() > area->viewport()->width())
+        if (left > 0 && left + size.width() > room.width()) {
             left = 0;
+            bottom -= rowHeight;
+            rowHeight = 0;
+        }
         it->frame->move(left, bottom - size.height());
         left += size.width();
+        rowHeight = std::max(rowHeight, size.height());
     }
 }
 

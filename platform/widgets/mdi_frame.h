@@ -52,15 +52,15 @@ public:
 
     void Close(QWidget *child);
 
-    // Bounds of the frame around a child, relative to the client area. Set on a minimized
-    // child they become its restored bounds.
+    // Bounds of the frame around a child, relative to the client area. Set on a minimized or
+    // maximized child they become its restored bounds.
     QRect Bounds(QWidget *child) const;
     void SetBounds(QWidget *child, const QRect &bounds);
     bool IsMinimized(QWidget *child) const;
     void Minimize(QWidget *child);
 
     void Cascade();
-    // Lines the minimized children up along the bottom of the client area.
+    // Lines the minimized children up along the bottom of the client area, row above row.
     void ArrangeIcons();
 
     QMdiSubWindow *SubWindowOf(QWidget *child) const;
@@ -80,8 +80,9 @@ private:
         TMainMenu *menu = nullptr;
         std::function<TCloseAction()> onClose;
         bool closing = false;
-        QRect restoredBounds; // valid while minimized with bounds set
+        QRect restoredBounds; // valid while minimized or maximized with bounds set
     };
+    static bool isAway(const Child &entry);
     Child *find(const QWidget *child);
     const Child *find(const QWidget *child) const;
     void toFront(QMdiSubWindow *frame);

@@ -49,16 +49,18 @@ QSize TextSize(const QLabel *label)
 
 TPanel::TPanel(QWidget *parent, Bevels bevels) : QFrame(parent), bevels(bevels) {}
 
-void TPanel::AnchorRight(QLabel *label, int gapToRight, int top, int fixedWidth)
+void TPanel::AnchorRight(QLabel *label, int gapToRight, int top, int minimumWidth)
 {
-    anchored.push_back({label, gapToRight, top, fixedWidth});
+    anchored.push_back({label, gapToRight, top, minimumWidth});
     place(anchored.back());
 }
 
 void TPanel::place(const Anchored &entry) const
 {
     // Placed even while hidden: a label shown without a size of its own would measure itself.
-    const int width = entry.fixedWidth > 0 ? entry.fixedWidth : TextSize(entry.label).width();
+    // A text wider than the label's declared width grows it to the left: a figure cut short
+    // would read as another number.
+    const int width = std::max(entry.minimumWidth, TextSize(entry.label).width());
     const int height = std::max(13, entry.label->fontMetrics().height()); // as declared
     entry.label->setGeometry(this->width() - entry.gapToRight - width, entry.top, width, height);
 }

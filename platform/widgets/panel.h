@@ -21,9 +21,9 @@ public:
 
     explicit TPanel(QWidget *parent = nullptr, Bevels bevels = NoBevels);
 
-    // `gapToRight`: from the panel's right edge to the label's; `fixedWidth` 0 sizes the label
-    // to its text.
-    void AnchorRight(QLabel *label, int gapToRight, int top, int fixedWidth = 0);
+    // `gapToRight`: from the panel's right edge to the label's. The label is as wide as its
+    // text, and at least `minimumWidth`.
+    void AnchorRight(QLabel *label, int gapToRight, int top, int minimumWidth = 0);
 
 protected:
     bool event(QEvent *event) override;
@@ -35,7 +35,7 @@ private:
         QLabel *label;
         int gapToRight;
         int top;
-        int fixedWidth;
+        int minimumWidth;
     };
     void place(const Anchored &entry) const;
 

@@ -195,6 +195,24 @@ def read_about(app):
         check(wait_for(lambda: dialog_named(app, "Info") is None), "about: OK did not close it")
 
 
+def open_about_from_its_menu_entry(app):
+    """Presses "Info" in the menu bar's "?" through its action, as a screen reader's "click" on a
+    menu entry does: the request must be answered at once, and the dialog then opens."""
+    frame = next((f for f in children(app) if role(f) == "frame"), None)
+    entry = next((e for e in descendants(frame) if role(e) == "menu item" and e.name == "Info"),
+                 None) if frame else None
+    if not check(entry is not None, "no menu entry 'Info'"):
+        return
+    press(entry)
+    about = wait_for(lambda: dialog_named(app, "Info"))
+    if check(about is not None, "the about dialog did not open from its menu entry"):
+        ok = button_named(about, "OK")
+        if check(ok is not None, "about: no OK button"):
+            press(ok)
+            check(wait_for(lambda: dialog_named(app, "Info") is None),
+                  "about: OK did not close it")
+
+
 def read_total_overview(app, letters, expected):
     button = button_named(app, "Gesamtübersicht")
     if not check(button is not None, "no tool-bar button 'Gesamtübersicht'"):
@@ -248,6 +266,7 @@ def main():
         return 1
     letters = read_drive_windows(app, expected)
     read_about(app)
+    open_about_from_its_menu_entry(app)
     read_total_overview(app, letters, expected)
     for failure in failures:
         print("FAILED:", failure)

@@ -9,6 +9,7 @@
 #include <QFrame>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 namespace {
@@ -179,4 +180,51 @@ TEST_F(Arrangement, CascadeOverlapsTheWindows)
     const QRect b = program.main->Frame()->SubWindowOf(program.main->MDIChildren(1))->geometry();
     EXPECT_TRUE(a.intersects(b));
     EXPECT_NE(a.topLeft(), b.topLeft());
+}
+
+TEST_F(Arrangement, WindowsBelowTheGridAreReachedByScrolling)
+{
+    struct Row
+    {
+        const char *name;
+        int rows, columns, windows;
+    };
+    for (const Row &row : {Row{"1 x 1 with 5 drives", 1, 1, 5}, Row{"4 x 4 with 20", 4, 4, 20}}) {
+        drives(row.windows);
+        grid(row.rows, row.columns);
+        QMdiArea *area = program.main->Frame()->Area();
+        QTest::qWait(20);
+        QScrollBar *scroll = area->verticalScrollBar();
+        ASSERT_TRUE(scroll->isVisible()) << row.name;
+        EXPECT_FALSE(area->horizontalScrollBar()->isVisible())
+            << row.name << ": the grid leaves room for the vertical scroll bar";
+        // Paging down with clicks below the handle brings the last window into view.
+        QMdiSubWindow *last =
+            program.main->Frame()->SubWindowOf(program.main->MDIChildren(row.windows - 1));
+        for (int click = 0; click < 20 && scroll->value() < scroll->maximum(); ++click)
+            QTest::mouseClick(scroll, Qt::LeftButton, {},
+                              QPoint(scroll->width() / 2, scroll->height() - 20));
+        EXPECT_TRUE(area->viewport()->rect().contains(last->geometry())) << row.name;
+        scroll->setValue(0);
+    }
+}
+
+TEST_F(Arrangement, AMaximizedWindowStaysMaximizedWhenTheFrameChangesSize)
+{
+    drives(3);
+    grid(2, 3);
+    QMdiSubWindow *frame = program.main->Frame()->SubWindowOf(program.main->MDIChildren(1));
+    frame->showMaximized();
+    QTest::qWait(20);
+    program.main->resize(program.main->width() + 40, program.main->height() + 30);
+    QTest::qWait(50);
+    EXPECT_TRUE(frame->isMaximized());
+    EXPECT_EQ(frame->geometry(), program.main->Frame()->Area()->viewport()->rect());
+    // Restored, it takes the cell the grid gave it meanwhile: the first, as the focused window.
+    ASSERT_EQ(program.main->Frame()->SubWindowOf(program.main->MDIChildren(0)), frame);
+    frame->showNormal();
+    ASSERT_TRUE(WaitFor([&] { return !frame->isMaximized(); }));
+    EXPECT_EQ(frame->geometry(), QRect(0, 0, (984 + 40 - 22) / 3, (741 + 30 - 19 - 69 - 6) / 2));
+    program.main->resize(program.main->width() - 40, program.main->height() - 30);
+    QTest::qWait(20);
 }

@@ -84,6 +84,26 @@ TEST_F(DriveWindow, FigureColumnsFollowTheRightEdge)
     EXPECT_EQ(RightEdge(child->LabelProzentFrei), child->Panel1->width() - 21);
 }
 
+TEST_F(DriveWindow, TheWidestFiguresShowWhole)
+{
+    TMDIChild *child = front();
+    program.main->Frame()->SetBounds(child, QRect(0, 0, 341, 400));
+    QTest::qWait(20);
+    // Eight digits with separators, and the scientific form beyond them.
+    for (const char *figure : {"99.999.999 GB =", "1,2345679E8 GB =", "123.456 GB =", "7 GB ="}) {
+        for (QLabel *label : {child->LabelMBBelegt, child->LabelMBFrei, child->LabelMBGesamt}) {
+            label->setText(QString::fromUtf8(figure));
+            QTest::qWait(5);
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
+                      label->contentsRect().width())
+                << figure;
+            EXPECT_EQ(RightEdge(label), child->Panel1->width() - 56) << figure;
+            EXPECT_GE(label->width(), 65) << figure << ": never narrower than declared";
+            EXPECT_GT(label->x(), RightEdge(child->Label6)) << figure << ": clear of the captions";
+        }
+    }
+}
+
 TEST_F(DriveWindow, ResizingPassesBereit)
 {
     program.main->ShowStatusMessage(QStringLiteral("etwas"));
@@ -131,8 +151,9 @@ TEST_F(DriveWindow, MenuEntriesForwardToTheMainWindow)
 
     // "Nebeneinander" from the drive window lays the grid out through the main window.
     program.main->Frame()->SetBounds(child, QRect(200, 200, 100, 100));
-    menu->Items()[3]->actions()[1]->trigger();
-    EXPECT_EQ(program.main->Frame()->Bounds(child).topLeft(), QPoint(0, 0));
+    menu->Items()[3]->actions()[1]->trigger(); // runs once back in the event loop
+    EXPECT_TRUE(
+        WaitFor([&] { return program.main->Frame()->Bounds(child).topLeft() == QPoint(); }));
 
     // Its "Gesamtübersicht" opens the total overview itself.
     bool shown = false;
@@ -141,5 +162,5 @@ TEST_F(DriveWindow, MenuEntriesForwardToTheMainWindow)
         program.gesamt->done(0);
     });
     menu->Items()[1]->actions()[1]->trigger();
-    EXPECT_TRUE(shown);
+    EXPECT_TRUE(WaitFor([&] { return shown; }));
 }

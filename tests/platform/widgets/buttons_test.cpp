@@ -42,6 +42,16 @@ TEST(BitBtn, OkClosesItsDialogAfterTheClickHandlerAndEnterPressesIt)
     EXPECT_FALSE(ok->icon().isNull());
     EXPECT_FALSE(abort->icon().isNull());
     EXPECT_TRUE(ok->isDefault());
+    // The glyph 2 px from the left edge, the caption centred in the rest.
+    for (TBitBtn *button : {ok, abort}) {
+        button->resize(89, 26);
+        const ButtonFace face = button->Face();
+        EXPECT_EQ(face.glyph.left(), 2) << button->text().toStdString();
+        EXPECT_EQ(face.glyph.center().y(), 26 / 2 - 1 + face.glyph.height() % 2)
+            << button->text().toStdString();
+        EXPECT_EQ(face.caption.left(), face.glyph.right() + 1);
+        EXPECT_EQ(face.caption.right(), 88);
+    }
 
     bool visibleInHandler = false;
     QObject::connect(ok, &QPushButton::clicked, ok, [&] { visibleInHandler = dialog.isVisible(); });

@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <gtest/gtest.h>
 
+#include <set>
+
 TEST(MdiFrame, ChildrenMostRecentlyFocusedFirst)
 {
     TestFrame frame;
@@ -137,6 +139,27 @@ TEST(MdiFrame, ArrangeIconsLinesMinimizedChildrenUpAtTheBottom)
     EXPECT_EQ(first.left(), 0);
     EXPECT_EQ(second.left(), first.right() + 1);
     EXPECT_EQ(frame.mdi.SubWindowOf(c)->geometry(), QRect(100, 100, 200, 150));
+
+    // Twenty icons need several rows: each row above the one below, none covering another.
+    QList<QWidget *> icons = {a, b};
+    for (int i = 0; i < 18; ++i)
+        icons << frame.addChild(QString::number(i));
+    for (QWidget *icon : icons)
+        frame.mdi.Minimize(icon);
+    frame.mdi.ArrangeIcons();
+    QList<QRect> places;
+    std::set<int> rows;
+    for (QWidget *icon : icons) {
+        const QRect place = frame.mdi.SubWindowOf(icon)->geometry();
+        for (const QRect &other : places)
+            EXPECT_FALSE(place.intersects(other)) << icon->windowTitle().toStdString();
+        EXPECT_TRUE(frame.area->viewport()->rect().contains(place));
+        places << place;
+        rows.insert(place.bottom());
+    }
+    EXPECT_GE(rows.size(), 2u);
+    EXPECT_EQ(*rows.rbegin() + 1, frame.area->viewport()->height())
+        << "the first row at the bottom";
 }
 
 TEST(MdiFrame, ChildrenOpenedTogetherActivateOnlyTheLastWhenTheOpeningEnds)

@@ -1,5 +1,6 @@
 #include "status_bar.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <gtest/gtest.h>
 
@@ -33,4 +34,41 @@ TEST(StatusBar, SimpleTextIsKeptButNeverShown)
         EXPECT_NE(label->text(), QStringLiteral("Scanne Laufwerke, ..."));
     EXPECT_EQ(bar.PanelText(0), QStringLiteral("Hinweis"));
     EXPECT_EQ(bar.PanelText(1), QString());
+}
+
+TEST(StatusBar, ATextTooWideLosesTheMiddleOfItsPath)
+{
+    TStatusBar bar;
+    bar.AddPanel(200);
+    bar.AddPanel(50);
+    bar.resize(600, 19);
+    const QFontMetrics metrics = bar.fontMetrics();
+    struct Row
+    {
+        const char *name;
+        QString text;
+        QString start, end; // what must stay readable
+    };
+    const Row rows[] = {
+        {"fits", "C:\\ = / (ext4, /dev/vda)", "C:\\ = / (ext4, /dev/vda)", ""},
+        {"a long mount point", "H:\\ = /mnt/a volume with a rather long name (tmpfs, tmpfs)",
+         "H:\\ = /m", " (tmpfs, tmpfs)"},
+        {"brackets in the mount point",
+         "E:\\ = /media/anna/Disk (2) and more and more (vfat, /dev/sdb1)", "E:\\ = /m",
+         " (vfat, /dev/sdb1)"},
+        {"no path: the end goes", "Fenstersymbole am unteren Rand des Hauptfensters anordnen",
+         "Fenstersymbole", ""},
+    };
+    for (const Row &row : rows) {
+        bar.SetPanelText(0, row.text);
+        const QString shown = bar.PanelText(0);
+        EXPECT_LE(metrics.horizontalAdvance(shown), 200) << row.name;
+        EXPECT_TRUE(shown.startsWith(row.start)) << row.name << ": " << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(row.end)) << row.name << ": " << shown.toStdString();
+        EXPECT_EQ(shown == row.text, row.start == row.text) << row.name;
+        EXPECT_EQ(shown.contains(QChar(0x2026)), shown != row.text) << row.name;
+    }
+    // Room to spare again: the whole text.
+    bar.SetPanelText(1, rows[1].text);
+    EXPECT_EQ(bar.PanelText(1), rows[1].text);
 }
