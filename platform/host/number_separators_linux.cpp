@@ -70,3 +70,11 @@ NumberSeparators ReadHostSeparators()
     freelocale(locale);
     return SeparatorsFromSettings(thousands, decimal);
 }
+
+bool SettingsChanged(std::u16string_view area)
+{
+    if (!area.empty() && area != u"intl")
+        return false;
+    SetNumberSeparators(ReadHostSeparators());
+    return true;
+}

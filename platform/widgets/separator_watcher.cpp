@@ -15,6 +15,6 @@ SeparatorWatcher::SeparatorWatcher(QObject *parent) : QObject(parent)
 bool SeparatorWatcher::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::LocaleChange && watched == QCoreApplication::instance())
-        SetNumberSeparators(ReadHostSeparators());
+        SettingsChanged(u"intl");
     return QObject::eventFilter(watched, event);
 }

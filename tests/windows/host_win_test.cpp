@@ -1,0 +1,153 @@
+// The Windows host adapters against Windows' own API as Wine provides it. tests/windows/wine.sh
+// runs this program and passes what Linux says meanwhile: VOLUMO_C_SPACE and VOLUMO_Z_SPACE
+// ("total free", in bytes, from statvfs of the folders C: and Z: stand for), the separators
+// the locale it started Wine under must give (VOLUMO_SEPARATORS, thousands then decimal), and
+// the file a stand-in xdg-open records the links it is handed in (VOLUMO_OPENED).
+#include "drive_stats.h"
+#include "host_volume_source.h"
+#include "number_separators.h"
+#include "shell_open.h"
+#include "uGlobal.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <windows.h>
+
+namespace {
+
+std::string environment(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value ? value : "";
+}
+
+struct LinuxSpace
+{
+    int64_t total = -1;
+    int64_t free = -1;
+};
+
+LinuxSpace linuxSpace(const char *name)
+{
+    LinuxSpace space;
+    std::istringstream(environment(name)) >> space.total >> space.free;
+    return space;
+}
+
+class WindowsHost : public testing::Test
+{
+protected:
+    std::unique_ptr<VolumeSource> host = CreateHostVolumeSource();
+    ScopedVolumeSource installed{*host};
+};
+
+} // namespace
+
+TEST_F(WindowsHost, DrivesAreTheFoldersWineMapsThemTo)
+{
+    struct Row
+    {
+        const char *name;
+        char16_t letter;
+        const char *said; // what Linux says of the folder it stands for
+    };
+    for (const Row &row :
+         {Row{"C: is drive_c", u'C', "VOLUMO_C_SPACE"}, Row{"Z: is /", u'Z', "VOLUMO_Z_SPACE"}}) {
+        const LinuxSpace expected = linuxSpace(row.said);
+        ASSERT_GT(expected.total, 0) << row.said << " not passed in";
+        ASSERT_TRUE(DriveExists(row.letter)) << row.name;
+        const DriveNumber number = static_cast<DriveNumber>(row.letter - 64);
+        EXPECT_EQ(QueryDriveSize(number), expected.total) << row.name;
+        // Other programs write to these disks while Wine starts: free space may have moved on
+        // a little since Linux was asked, never by much.
+        EXPECT_NEAR(static_cast<double>(QueryDriveFree(number)), static_cast<double>(expected.free),
+                    256.0 * (1 << 20))
+            << row.name;
+        const DriveStats stats = ReadDriveStats(number);
+        EXPECT_EQ(stats.TotalGB, BytesToGB(expected.total)) << row.name;
+    }
+    EXPECT_FALSE(DriveExists(u'Q')) << "a letter with no mapping";
+    EXPECT_EQ(QueryDriveSize(17), -1);
+    EXPECT_EQ(ReadDriveStats(17).TotalGB, 0);
+}
+
+TEST_F(WindowsHost, LowerCaseLettersAndTheCurrentFoldersDriveAsOnLinux)
+{
+    for (char16_t letter = u'a'; letter <= u'z'; ++letter)
+        EXPECT_EQ(DriveExists(letter), DriveExists(static_cast<char16_t>(letter - 32)))
+            << static_cast<char>(letter);
+    // Drive 0 is the drive of the current folder.
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, folder), 0u);
+    const auto current = static_cast<DriveNumber>(folder[0] - L'A' + 1);
+    EXPECT_EQ(QueryDriveSize(0), QueryDriveSize(current));
+    EXPECT_GT(QueryDriveSize(0), 0);
+}
+
+TEST_F(WindowsHost, TheErrorModeIsTheCallersAgainAfterEveryExistenceTest)
+{
+    const UINT before = GetErrorMode();
+    for (const UINT callers : {UINT{0}, UINT{SEM_NOGPFAULTERRORBOX},
+                               UINT{SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX}}) {
+        SetErrorMode(callers);
+        for (const char16_t letter : {u'C', u'Q', u'Z', u'B'}) {
+            (void)DriveExists(letter);
+            EXPECT_EQ(GetErrorMode(), callers) << "after " << static_cast<char>(letter);
+        }
+    }
+    SetErrorMode(before);
+}
+
+TEST(Separators, FromTheUsersLocaleAndReadAnewWhenTheSettingsChange)
+{
+    const std::string expected = environment("VOLUMO_SEPARATORS");
+    ASSERT_EQ(expected.size(), 2u) << "VOLUMO_SEPARATORS not passed in";
+    const NumberSeparators separators = ReadHostSeparators();
+    EXPECT_EQ(separators.thousands, expected.substr(0, 1));
+    EXPECT_EQ(separators.decimal, expected.substr(1, 1));
+
+    SetNumberSeparators(separators);
+    const std::string before = FormatGB(12345);
+    EXPECT_EQ(before, "12" + separators.thousands + "345");
+    // The user picks another thousands separator; Windows then sends WM_SETTINGCHANGE.
+    wchar_t previous[8] = {};
+    ASSERT_GT(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, previous, 8), 0);
+    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, L"'"));
+    EXPECT_EQ(FormatGB(12345), before) << "nothing changes until Windows says so";
+    EXPECT_FALSE(SettingsChanged(u"Policy")) << "another area of the settings";
+    EXPECT_EQ(FormatGB(12345), before);
+    EXPECT_TRUE(SettingsChanged(u"intl"));
+    EXPECT_EQ(FormatGB(12345), "12'345");
+    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, previous));
+    EXPECT_TRUE(SettingsChanged(u"")) << "no area named";
+    EXPECT_EQ(FormatGB(12345), before);
+}
+
+TEST(ShellOpen, ALinkNothingOpensFailsOneThatOpensSucceeds)
+{
+    EXPECT_FALSE(OpenWithShell(u"C:\\no such folder\\nothing.volumo"));
+
+    // Wine hands web links on to Linux's xdg-open: the stand-in records it.
+    const std::string record = environment("VOLUMO_OPENED");
+    ASSERT_FALSE(record.empty()) << "VOLUMO_OPENED not passed in";
+    std::string windowsPath = "Z:" + record;
+    for (char &c : windowsPath) {
+        if (c == '/')
+            c = '\\';
+    }
+    EXPECT_TRUE(OpenWithShell(u"https://volumo.example/"));
+    std::string opened;
+    for (int wait = 0; wait < 100 && opened.empty(); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::ifstream file(windowsPath);
+        std::getline(file, opened);
+    }
+    EXPECT_EQ(opened, "https://volumo.example/");
+}
