@@ -87,6 +87,10 @@ TEST_F(Scan, FiguresTable)
          64 * GiB,
          GiB - 1,
          {"64 GB =", "100%", "0 GB =", "0%", "64 GB =", "100%"}},
+        {"exactly one GiB gets a window",
+         GiB,
+         0,
+         {"1 GB =", "100%", "0 GB =", "0%", "1 GB =", "100%"}},
     };
     for (const Row &row : rows) {
         refreshWith([&](FakeVolumeSource &drives) {
@@ -109,6 +113,7 @@ TEST_F(Scan, OneWindowPerUsableDriveInLetterOrder)
         drives.setDriveGB(u'C', 931, 400);
         drives.setDriveGB(u'D', 1863, 1400);
         drives.setDrive(u'F', 500 << 20, 100 << 20); // 500 MiB: no window
+        drives.setDrive(u'G', GiB - 1, 0);           // one byte short of a GiB: none either
         drives.setDriveGB(u'A', 1, 1);
         drives.setDriveGB(u'B', 1, 1);
         drives.afterProbe = [&probed](char16_t letter) {
