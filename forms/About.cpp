@@ -14,8 +14,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 
-#include <exception>
-
 TFormInfo *FormInfo = nullptr;
 int32_t TickerPos = 0;
 
@@ -201,7 +199,7 @@ void TFormInfo::openLink(const QString &link)
 {
     try {
         opener->Open(link);
-    } catch (const std::exception &) {
+    } catch (...) {
         linkFailed(link);
     }
 }
