@@ -9,6 +9,7 @@
 #include "host_fixtures.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,32 +35,68 @@ std::string failed(const char *what)
 
 bool isBelow(const std::string &path, const std::string &top)
 {
-    return path == top || path.rfind(top + "/", 0) == 0;
+    return path == top || top == "/" || path.rfind(top + "/", 0) == 0;
+}
+
+// What stays mounted in the namespace: "/" and the system's places.
+bool stays(const std::string &point)
+{
+    return point == "/" || isBelow(point, "/proc") || isBelow(point, "/sys") ||
+           isBelow(point, "/dev") || isBelow(point, "/run");
+}
+
+// The command, the paths it is given and the current folder must still be there once the other
+// volumes are gone: the first that lies on a volume that would go, if any.
+std::string strandedPath(char **command)
+{
+    std::vector<std::string> paths;
+    for (char **argument = command; *argument; ++argument) {
+        char real[PATH_MAX];
+        if ((*argument)[0] == '/' && ::realpath(*argument, real))
+            paths.emplace_back(real);
+    }
+    char folder[PATH_MAX];
+    if (::getcwd(folder, sizeof folder))
+        paths.emplace_back(folder);
+    const std::vector<std::string> points = MountPoints();
+    for (const std::string &path : paths) {
+        std::string volume = "/";
+        for (const std::string &point : points) {
+            if (isBelow(path, point) && point.size() > volume.size())
+                volume = point;
+        }
+        if (!stays(volume))
+            return path + " (on " + volume + ")";
+    }
+    return {};
 }
 
 // Enters a mount namespace of our own whose mounts never reach the rest of the system, and
 // unmounts everything there but "/" and the system's places, innermost first. Gives the reason
 // when it cannot.
-std::string enterPrivateNamespace()
+std::string enterPrivateNamespace(char **command)
 {
     if (::geteuid() != 0)
         return "needs root to mount volumes in a private mount namespace";
+    if (const std::string stranded = strandedPath(command); !stranded.empty())
+        return stranded + " would go with the other volumes";
+    char folder[PATH_MAX];
+    if (!::getcwd(folder, sizeof folder))
+        return failed("no current folder");
     if (::unshare(CLONE_NEWNS) != 0)
         return failed("unshare -m is not permitted here");
     if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
         // In a chroot whose "/" is not a mount point of its own, "/" cannot be made private.
         // Bound onto itself it is one; "/.." steps onto that mount, and it becomes our root.
         if (errno != EINVAL || ::mount("/", "/", nullptr, MS_BIND | MS_REC, nullptr) != 0 ||
-            ::chdir("/..") != 0 || ::chroot(".") != 0 || ::chdir("/") != 0 ||
+            ::chdir("/..") != 0 || ::chroot(".") != 0 || ::chdir(folder) != 0 ||
             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             return failed("the mounts cannot be made private here");
     }
     const std::vector<std::string> points = MountPoints();
     for (auto it = points.rbegin(); it != points.rend(); ++it) {
-        const std::string &point = *it;
-        if (point != "/" && !isBelow(point, "/proc") && !isBelow(point, "/sys") &&
-            !isBelow(point, "/dev") && !isBelow(point, "/run"))
-            ::umount2(point.c_str(), MNT_DETACH);
+        if (!stays(*it))
+            ::umount2(it->c_str(), MNT_DETACH);
     }
     return {};
 }
@@ -97,7 +134,7 @@ int main(int argc, char **argv)
     }
     char **command = argv + arg + 1;
 
-    std::string reason = enterPrivateNamespace();
+    std::string reason = enterPrivateNamespace(command);
     // Made only now: a folder made before would have gone with a /tmp of its own.
     char folder[] = "/tmp/volumo-mounts-XXXXXX";
     const bool madeFolder = reason.empty() && ::mkdtemp(folder);

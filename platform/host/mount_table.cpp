@@ -149,16 +149,21 @@ private:
             return false;
         const std::string &point = entries[i].mountPoint;
         const std::string &parentPoint = entries[p].mountPoint;
-        if (point == parentPoint)
-            return true; // stacked on its parent's root
         for (const size_t sibling : children[p]) {
             const std::string &other = entries[sibling].mountPoint;
             if (sibling == i)
                 continue;
+            if (other == point) {
+                if (sibling > i)
+                    return false; // stacked on the same point, later: on top
+                continue;
+            }
+            if (point == parentPoint)
+                continue; // on its parent's root, nothing else of the parent's lies above it
             if (other == parentPoint)
                 return false; // the parent itself is covered
-            if (other == point ? sibling > i : isBelow(point, other))
-                return false;
+            if (isBelow(point, other))
+                return false; // a folder above this one's point is covered
         }
         return true;
     }

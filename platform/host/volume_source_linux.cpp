@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <poll.h>
@@ -55,11 +57,17 @@ std::optional<size_t> volumeIndex(const std::u16string &root)
     return static_cast<size_t>(root[0] - u'C');
 }
 
+// The mount a path leads to now: 0 where the kernel cannot tell (too old, or statx not allowed),
+// nothing where the path leads nowhere.
 std::optional<uint64_t> mountAt(const char *path)
 {
     struct statx identity = {};
-    if (::statx(AT_FDCWD, path, AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, STATX_MNT_ID, &identity) != 0)
-        return std::nullopt;
+    if (::statx(AT_FDCWD, path, AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, STATX_MNT_ID, &identity) !=
+        0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return std::nullopt;
+        return 0;
+    }
     return (identity.stx_mask & STATX_MNT_ID) ? identity.stx_mnt_id : 0;
 }
 
@@ -101,7 +109,7 @@ LinuxVolumeSource::~LinuxVolumeSource()
 
 bool LinuxVolumeSource::tableMayHaveChanged()
 {
-    if (!watchable)
+    if (!watchable || !tableRead)
         return true;
     // The kernel flags a changed table with POLLPRI and POLLERR, once per change for each open
     // table, and the poll that reports it clears it. A poll that fails tells nothing, so the
@@ -114,13 +122,16 @@ void LinuxVolumeSource::readTable()
 {
     std::string text;
     const int fd = ::open(mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
+    ssize_t count = -1;
     if (fd >= 0) {
         char buffer[8192];
-        ssize_t count = 0;
         while ((count = ::read(fd, buffer, sizeof buffer)) > 0)
             text.append(buffer, static_cast<size_t>(count));
         ::close(fd);
     }
+    // A table that could not be read whole is read again at the next query: no poll would
+    // report a change of it.
+    tableRead = count == 0;
     volumes.clear();
     for (Volume &volume : SelectVolumes(ParseMountInfo(text)))
         volumes.push_back({std::move(volume), false});
@@ -166,12 +177,13 @@ LinuxVolumeSource::Answer LinuxVolumeSource::ask(const StatFunction &stat, const
 std::optional<VolumeSpace> LinuxVolumeSource::query(Entry &entry, bool bounded)
 {
     const std::string &path = entry.volume.mountPoint;
-    // Only the kernel's own table has this kernel's mount IDs; once a mount point has led to
-    // its volume, it keeps doing so until the table changes.
-    const bool identify = watchable && !entry.confirmed;
+    // Only the kernel's own table has this kernel's mount IDs (a volume without a line in it,
+    // as "/" in some chroots, has none); once a mount point has led to its volume, it keeps
+    // doing so until the table changes.
+    const bool identify = watchable && entry.volume.mountId != 0 && !entry.confirmed;
     std::optional<Answer> answer;
     if (bounded)
-        answer = boundedAsk(path, identify);
+        answer = boundedAsk(entry.volume, identify);
     else
         answer = ask(stat, path, identify);
     if (!answer || answer->result != 0)
@@ -212,15 +224,19 @@ std::optional<VolumeSpace> LinuxVolumeSource::probe(const std::u16string &root)
     return query(*entry, entry->volume.mayHang);
 }
 
-std::optional<LinuxVolumeSource::Answer> LinuxVolumeSource::boundedAsk(const std::string &path,
+std::optional<LinuxVolumeSource::Answer> LinuxVolumeSource::boundedAsk(const Volume &volume,
                                                                        bool identify)
 {
-    if (const auto it = stuck.find(path); it != stuck.end()) {
+    // A mount that went and a new one on the same point are two volumes: the new one does not
+    // wait for the old one's query.
+    const std::string key = volume.mountPoint + '\n' + std::to_string(volume.mountId);
+    if (const auto it = stuck.find(key); it != stuck.end()) {
         std::lock_guard lock(it->second->mutex);
         if (!it->second->done)
             return std::nullopt; // still stuck: do not stack up another blocked thread
     }
-    stuck.erase(path);
+    stuck.erase(key);
+    const std::string &path = volume.mountPoint;
 
     auto pending = std::make_shared<PendingQuery>();
     // The thread may outlive this source; it holds its own copies of all it uses.
@@ -234,7 +250,7 @@ std::optional<LinuxVolumeSource::Answer> LinuxVolumeSource::boundedAsk(const std
 
     std::unique_lock lock(pending->mutex);
     if (!pending->answered.wait_for(lock, probeBound, [&] { return pending->done; })) {
-        stuck.emplace(path, pending);
+        stuck.emplace(key, pending);
         return std::nullopt;
     }
     return pending->answer;

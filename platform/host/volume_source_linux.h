@@ -54,7 +54,7 @@ private:
     std::optional<VolumeSpace> query(Entry &entry, bool bounded);
     struct Answer;
     static Answer ask(const StatFunction &stat, const std::string &path, bool identify);
-    std::optional<Answer> boundedAsk(const std::string &path, bool identify);
+    std::optional<Answer> boundedAsk(const Volume &volume, bool identify);
 
     std::string mountInfoPath;
     StatFunction stat;
@@ -64,7 +64,9 @@ private:
     // last poll. Any other file (a recorded table) cannot tell, so it is read at every query.
     int tableFd = -1;
     bool watchable = false;
-    // Existence tests that ran past their bound and have not answered yet, by mount point.
+    bool tableRead = false; // whole, at the last reading
+    // Existence tests that ran past their bound and have not answered yet, by mount point and
+    // mount ID.
     std::map<std::string, std::shared_ptr<PendingQuery>> stuck;
 };
 

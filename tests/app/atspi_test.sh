@@ -18,6 +18,8 @@ skip() {
 [ -x /usr/libexec/at-spi-bus-launcher ] || skip "at-spi2-core is not installed"
 command -v dbus-run-session >/dev/null || skip "dbus-run-session (dbus-daemon) is not installed"
 command -v Xvfb >/dev/null || skip "Xvfb (xvfb) is not installed"
+locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8' ||
+    skip "the de_DE.UTF-8 locale is not generated (scripts/install-deps test generates it)"
 
 if [ -z "${VOLUMO_MOUNTS:-}${VOLUMO_MOUNTS_SKIPPED:-}" ]; then
     exec "$2" a=931g b=1863g c=512m -- "$0" "$@"
@@ -26,7 +28,7 @@ fi
 work=$(mktemp -d)
 xvfb=""
 cleanup() {
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT

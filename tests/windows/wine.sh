@@ -24,9 +24,10 @@ case "$1" in
     rm -rf "$WINEPREFIX"
     "$wine" wineboot --init </dev/null >/dev/null 2>&1
     "$server" -w
-    # Then a server and Wine's services that stay until --clean, their output nowhere, so that no
-    # test waits on their pipes and each program starts in a moment.
-    "$server" -p </dev/null >/dev/null 2>&1
+    # Then a server and Wine's services that stay until --clean (or ten idle minutes, should the
+    # suite be cut short), their output nowhere, so that no test waits on their pipes and each
+    # program starts in a moment.
+    "$server" -p600 </dev/null >/dev/null 2>&1
     "$wine" wineboot </dev/null >/dev/null 2>&1
     echo "Wine prefix ready: $WINEPREFIX"
     exit 0

@@ -186,6 +186,39 @@ TEST(MountTable, RuleCases)
         EXPECT_EQ(volumesOf(row.table), row.volumes) << row.name;
 }
 
+TEST(MountTable, OfMountsStackedOnOnePointTheTopOneCounts)
+{
+    struct Row
+    {
+        const char *name;
+        const char *table;
+        const char *source; // of D:
+    };
+    const Row rows[] = {
+        {"stacked on the one below, as the kernel records it",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 0:50 / /mnt/x rw - tmpfs tmpfs rw\n"
+         "22 21 8:33 / /mnt/x rw - ext4 /dev/sdc1 rw\n",
+         "/dev/sdc1"},
+        {"side by side, as older tables record it: the later is on top",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 8:33 / /mnt/x rw - ext4 /dev/sdc1 rw\n"
+         "22 20 8:49 / /mnt/x rw - ext4 /dev/sdd1 rw\n",
+         "/dev/sdd1"},
+        {"side by side on the root of the one below",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 0:50 / /mnt/x rw - tmpfs tmpfs rw\n"
+         "22 21 8:33 / /mnt/x rw - ext4 /dev/sdc1 rw\n"
+         "23 21 8:49 / /mnt/x rw - ext4 /dev/sdd1 rw\n",
+         "/dev/sdd1"},
+    };
+    for (const Row &row : rows) {
+        const std::vector<Volume> volumes = SelectVolumes(ParseMountInfo(row.table));
+        ASSERT_EQ(volumes.size(), 2u) << row.name;
+        EXPECT_EQ(volumes[1].source, row.source) << row.name;
+    }
+}
+
 TEST(MountTable, MoreThan24VolumesEndAtZ)
 {
     std::string table = "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n";
