@@ -18,7 +18,7 @@ void ProbeAllLetters(benchmark::State &state)
     ScopedVolumeSource installed(source);
     for (auto _ : state) {
         int64_t sum = 0;
-        for (DriveNumber n = 26; n >= 3; --n) {
+        for (DriveNo n = 26; n >= 3; --n) {
             if (!DriveExists(DriveLetter(n)))
                 continue;
             const DriveStats stats = ReadDriveStats(n);
@@ -33,7 +33,7 @@ void BareStatvfs(benchmark::State &state)
     std::vector<std::string> points;
     {
         LinuxVolumeSource source;
-        for (DriveNumber n = 3; n <= 26; ++n) {
+        for (DriveNo n = 3; n <= 26; ++n) {
             if (const std::optional<Volume> volume = source.volumeOf(DriveRoot(n)))
                 points.push_back(volume->mountPoint);
         }

@@ -6,7 +6,7 @@
 
 namespace {
 
-std::optional<VolumeSpace> querySpace(DriveNumber number)
+std::optional<VolumeSpace> querySpace(DriveNo number)
 {
     VolumeSource *source = InstalledVolumeSource();
     if (!source)
@@ -16,19 +16,19 @@ std::optional<VolumeSpace> querySpace(DriveNumber number)
 
 } // namespace
 
-int64_t QueryDriveSize(DriveNumber number)
+int64_t QueryDriveSize(DriveNo number)
 {
     const std::optional<VolumeSpace> answer = querySpace(number);
     return answer ? answer->totalBytes : -1;
 }
 
-int64_t QueryDriveFree(DriveNumber number)
+int64_t QueryDriveFree(DriveNo number)
 {
     const std::optional<VolumeSpace> answer = querySpace(number);
     return answer ? answer->freeBytes : -1;
 }
 
-DriveStats ReadDriveStats(DriveNumber number)
+DriveStats ReadDriveStats(DriveNo number)
 {
     DriveStats stats;
     stats.TotalGB = BytesToGB(QueryDriveSize(number));
@@ -37,7 +37,7 @@ DriveStats ReadDriveStats(DriveNumber number)
     return stats;
 }
 
-std::string DriveDescription(DriveNumber number)
+std::string DriveDescription(DriveNo number)
 {
     VolumeSource *source = InstalledVolumeSource();
     return source ? source->describe(DriveRoot(number)) : std::string();

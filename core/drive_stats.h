@@ -16,14 +16,14 @@ struct DriveStats
 
 // Capacity and the caller's free bytes of a drive, or -1 when the host cannot answer. Each call
 // asks the host afresh.
-int64_t QueryDriveSize(DriveNumber number);
-int64_t QueryDriveFree(DriveNumber number);
+int64_t QueryDriveSize(DriveNo number);
+int64_t QueryDriveFree(DriveNo number);
 
-DriveStats ReadDriveStats(DriveNumber number);
+DriveStats ReadDriveStats(DriveNo number);
 
 // What the host calls the drive, for people ("/ (ext4, /dev/vda)"); empty where the drive letter
 // is the host's own name for it.
-std::string DriveDescription(DriveNumber number);
+std::string DriveDescription(DriveNo number);
 
 // part x 100 / total, unrounded. The caller guarantees total > 0.
 double PercentOf(int64_t part, int64_t total);

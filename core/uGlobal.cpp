@@ -2,12 +2,12 @@
 
 #include "volume_source.h"
 
-char16_t DriveLetter(DriveNumber number)
+char16_t DriveLetter(DriveNo number)
 {
     return static_cast<char16_t>(number + 64);
 }
 
-std::u16string DriveRoot(DriveNumber number)
+std::u16string DriveRoot(DriveNo number)
 {
     if (number == 0)
         return {};
@@ -18,7 +18,7 @@ bool DriveExists(char16_t letter)
 {
     if (letter >= u'a' && letter <= u'z')
         letter = static_cast<char16_t>(letter - (u'a' - u'A'));
-    const auto number = static_cast<DriveNumber>(letter - 64);
+    const auto number = static_cast<DriveNo>(letter - 64);
 
     VolumeSource *source = InstalledVolumeSource();
     if (!source)

@@ -34,6 +34,13 @@ public:
         (void)root;
         return {};
     }
+
+    // A scan is one pass over the host: between these two calls a source may answer every
+    // query from what it learnt at the pass's start (one look at the mount table, one answer
+    // per drive). Passes nest; only the outermost one counts. Outside a pass every query asks
+    // the host afresh.
+    virtual void beginScan() {}
+    virtual void endScan() {}
 };
 
 // The program installs the host's source at start-up; tests install a fake. Without an
@@ -55,4 +62,26 @@ public:
 
 private:
     VolumeSource *previous;
+};
+
+// One pass over the installed source for the guard's lifetime: the drive scan and the total
+// overview each run inside one.
+class DriveScan
+{
+public:
+    DriveScan() : source(InstalledVolumeSource())
+    {
+        if (source)
+            source->beginScan();
+    }
+    ~DriveScan()
+    {
+        if (source)
+            source->endScan();
+    }
+    DriveScan(const DriveScan &) = delete;
+    DriveScan &operator=(const DriveScan &) = delete;
+
+private:
+    VolumeSource *source;
 };

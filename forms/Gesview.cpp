@@ -125,7 +125,7 @@ void TGESAMT::FormActivate(QObject *)
     int64_t free = 0;
     int64_t used = 0;
     // Every drive on its own: a failure drops that drive's remaining steps and nothing else.
-    for (DriveNumber number = 3; number <= 26; ++number) {
+    for (DriveNo number = 3; number <= 26; ++number) {
         try {
             const char16_t letter = DriveLetter(number);
             if (!DriveExists(letter))

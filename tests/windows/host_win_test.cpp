@@ -63,7 +63,7 @@ TEST_F(WindowsHost, DrivesAreTheFoldersWineMapsThemTo)
         const LinuxSpace expected = linuxSpace(row.said);
         ASSERT_GT(expected.total, 0) << row.said << " not passed in";
         ASSERT_TRUE(DriveExists(row.letter)) << row.name;
-        const DriveNumber number = static_cast<DriveNumber>(row.letter - 64);
+        const DriveNo number = static_cast<DriveNo>(row.letter - 64);
         EXPECT_EQ(QueryDriveSize(number), expected.total) << row.name;
         // Other programs write to these disks while Wine starts: free space may have moved on
         // a little since Linux was asked, never by much.
@@ -86,7 +86,7 @@ TEST_F(WindowsHost, LowerCaseLettersAndTheCurrentFoldersDriveAsOnLinux)
     // Drive 0 is the drive of the current folder.
     wchar_t folder[MAX_PATH] = {};
     ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, folder), 0u);
-    const auto current = static_cast<DriveNumber>(folder[0] - L'A' + 1);
+    const auto current = static_cast<DriveNo>(folder[0] - L'A' + 1);
     EXPECT_EQ(QueryDriveSize(0), QueryDriveSize(current));
     EXPECT_GT(QueryDriveSize(0), 0);
 }

@@ -226,7 +226,7 @@ protected:
     ScopedVolumeSource installed{source};
 };
 
-constexpr DriveNumber D = 4;
+constexpr DriveNo D = 4;
 
 } // namespace
 
