@@ -21,6 +21,8 @@ public:
     std::optional<VolumeSpace> space(const std::u16string &root) override;
     std::optional<VolumeSpace> probe(const std::u16string &root) override;
     std::string describe(const std::u16string &root) override;
+    void beginScan() override;
+    void endScan() override;
 
     // Runs after every existence test with the letter tested, so that a test can change the
     // drives between the existence test and the figures.
@@ -28,6 +30,9 @@ public:
 
     int probeCount = 0;
     int spaceCount = 0;
+    // Passes begun from outside any other, and how deep the passes are nested now.
+    int scanCount = 0;
+    int scanDepth = 0;
 
 private:
     struct Drive

@@ -67,3 +67,14 @@ std::string FakeVolumeSource::describe(const std::u16string &root)
     return std::string("/mnt/") + static_cast<char>(letter - 'A' + 'a') + " (fakefs, fake" +
            letter + ")";
 }
+
+void FakeVolumeSource::beginScan()
+{
+    if (scanDepth++ == 0)
+        ++scanCount;
+}
+
+void FakeVolumeSource::endScan()
+{
+    --scanDepth;
+}
