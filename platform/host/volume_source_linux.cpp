@@ -106,26 +106,26 @@ LinuxVolumeSource::~LinuxVolumeSource()
 
 bool LinuxVolumeSource::tableChanged()
 {
-    if (stale || !tableRead)
+    if (changed || !tableRead)
         return true;
     if (!watchable) {
         std::string text;
-        stale = !readWhole(mountInfoPath, text) || text != tableText;
-        return stale;
+        changed = !readWhole(mountInfoPath, text) || text != tableText;
+        return changed;
     }
     // The kernel flags a changed table with POLLPRI and POLLERR, once per change for each open
     // table, and the poll that reports it clears it: what it saw is kept until the table is read
     // again. A poll that fails tells nothing, so that counts as a change too.
     pollfd watched = {tableFd, POLLPRI, 0};
     if (::poll(&watched, 1, 0) != 0)
-        stale = true;
-    return stale;
+        changed = true;
+    return changed;
 }
 
 void LinuxVolumeSource::refresh()
 {
     // A recorded table is compared with what it said as it is read.
-    if (!watchable || tableChanged())
+    if (!watchable || misled || tableChanged())
         readTable();
 }
 
@@ -133,7 +133,8 @@ void LinuxVolumeSource::readTable()
 {
     std::string text;
     const bool whole = readWhole(mountInfoPath, text);
-    stale = false;
+    changed = false;
+    misled = false;
     if (whole && tableRead && text == tableText)
         return;
     // A table that could not be read whole is read again at the next query: no poll would
@@ -240,7 +241,7 @@ std::optional<VolumeSpace> LinuxVolumeSource::answerFor(const std::u16string &ro
         if (!entry)
             return std::nullopt;
         const std::optional<VolumeSpace> answer = verify(*entry, fetch(*entry));
-        if (answer || !stale || attempt > 0)
+        if (answer || !(changed || misled) || attempt > 0)
             return answer;
         readTable();
     }
@@ -312,7 +313,7 @@ std::optional<VolumeSpace> LinuxVolumeSource::verify(Entry &entry,
     if (answer->result != 0) {
         // The path the table gave leads nowhere: a folder above it was renamed or removed.
         if (checked && (answer->error == ENOENT || answer->error == ENOTDIR))
-            stale = true;
+            misled = true;
         return std::nullopt;
     }
     const unsigned long fsid = answer->figures.f_fsid;
@@ -322,7 +323,7 @@ std::optional<VolumeSpace> LinuxVolumeSource::verify(Entry &entry,
         // drive.
         const std::optional<uint64_t> &id = answer->mountId;
         if (!id || (*id != 0 && *id != entry.volume.mountId)) {
-            stale = true;
+            misled = true;
             entry.confirmed = false;
             return std::nullopt;
         }
@@ -334,7 +335,7 @@ std::optional<VolumeSpace> LinuxVolumeSource::verify(Entry &entry,
         entry.confirmed = true;
         entry.fsid = fsid;
     } else if (checked && entry.confirmed && fsid != entry.fsid) {
-        stale = true;
+        misled = true;
         entry.confirmed = false;
         return std::nullopt;
     }

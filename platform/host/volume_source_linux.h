@@ -99,8 +99,11 @@ private:
     bool watchable = false;
     bool tableRead = false; // whole, at the last reading
     std::string tableText;
-    // The table changed since it was read, or a mount point no longer leads where it said.
-    bool stale = false;
+    // The table changed since it was read.
+    bool changed = false;
+    // A mount point did not lead where the table said: a folder above it was renamed, which
+    // the kernel does not count as a change of the table, though the table shows it.
+    bool misled = false;
 
     int depth = 0;     // passes open now; only the outermost counts
     uint64_t pass = 0; // the number of the latest pass
