@@ -491,19 +491,194 @@ TEST_F(RealMounts, TmpfsVolumesAndABindMount)
 TEST_F(RealMounts, EveryProbeFollowsTheMountThatWasJustMadeOrUndone)
 {
     const std::string stick = folder("stick");
-    int missed = 0;
-    int stale = 0;
-    for (int round = 0; round < 1000; ++round) {
-        ASSERT_TRUE(mountTmpfs(stick, "7g"));
-        if (!DriveExists(u'D') || ReadDriveStats(D).TotalGB != 7)
-            ++missed;
-        ASSERT_EQ(::umount2(stick.c_str(), 0), 0);
-        // Its mount point is a plain folder on "/" again, where statvfs answers for "/".
-        if (DriveExists(u'D') || ReadDriveStats(D).TotalGB != 0)
-            ++stale;
+    for (const bool inPass : {false, true}) {
+        const char *where = inPass ? "inside a pass" : "outside a pass";
+        int missed = 0;
+        int stale = 0;
+        for (int round = 0; round < 1000; ++round) {
+            ASSERT_TRUE(mountTmpfs(stick, "7g"));
+            {
+                std::optional<DriveScan> pass;
+                if (inPass)
+                    pass.emplace();
+                if (!DriveExists(u'D') || ReadDriveStats(D).TotalGB != 7)
+                    ++missed;
+            }
+            ASSERT_EQ(::umount2(stick.c_str(), 0), 0);
+            // Its mount point is a plain folder on "/" again, where statvfs answers for "/".
+            std::optional<DriveScan> pass;
+            if (inPass)
+                pass.emplace();
+            if (DriveExists(u'D') || ReadDriveStats(D).TotalGB != 0)
+                ++stale;
+        }
+        EXPECT_EQ(missed, 0) << "probes that did not see the volume just mounted, " << where;
+        EXPECT_EQ(stale, 0) << "probes that still saw the volume just unmounted, " << where;
     }
-    EXPECT_EQ(missed, 0) << "probes that did not see the volume just mounted";
-    EXPECT_EQ(stale, 0) << "probes that still saw the volume just unmounted";
+}
+
+TEST_F(RealMounts, UnderMountChurnEveryAnswerIsTheVolumesOwnOrNone)
+{
+    const std::string stick = folder("stick");
+    // Another process mounts and unmounts the volume, leaving it a moment each way so that
+    // answers can come through at all, and counts its rounds.
+    auto *rounds = static_cast<std::atomic<long> *>(::mmap(nullptr, sizeof(std::atomic<long>),
+                                                           PROT_READ | PROT_WRITE,
+                                                           MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(rounds, MAP_FAILED);
+    new (rounds) std::atomic<long>(0);
+    const pid_t churn = ::fork();
+    ASSERT_GE(churn, 0);
+    if (churn == 0) {
+        const timespec moment = {0, 200'000};
+        for (;;) {
+            if (::mount("tmpfs", stick.c_str(), "tmpfs", 0, "size=7g") == 0) {
+                ::nanosleep(&moment, nullptr);
+                ::umount2(stick.c_str(), 0);
+            }
+            ::nanosleep(&moment, nullptr);
+            ++*rounds;
+        }
+    }
+
+    // Inside a pass a drive's total and free come from one answer; outside one each figure
+    // stands alone. Either way a figure is the volume's own or none at all.
+    int answered = 0;
+    int wrong = 0;
+    const auto end = Clock::now() + 2s;
+    for (int round = 0; Clock::now() < end; ++round) {
+        if (round % 2 == 0) {
+            for (const auto &[letter, stats] : scanDrives()) {
+                if (letter == u'C')
+                    continue;
+                if (stats.TotalGB == 7 && stats.FreeGB == 7 && stats.UsedGB == 0)
+                    ++answered;
+                else
+                    ++wrong;
+            }
+        } else {
+            for (const int64_t bytes : {QueryDriveSize(D), QueryDriveFree(D)}) {
+                if (bytes == 7 * GiB)
+                    ++answered;
+                else if (bytes != -1)
+                    ++wrong;
+            }
+        }
+    }
+    ::kill(churn, SIGKILL);
+    ::waitpid(churn, nullptr, 0);
+    const long churned = rounds->load();
+    ::munmap(rounds, sizeof(std::atomic<long>));
+    EXPECT_EQ(wrong, 0) << "figures of another volume, or total and free of two, among "
+                        << answered + wrong;
+    EXPECT_GT(answered, 0) << "the volume was never seen";
+    EXPECT_GT(churned, 500) << "the volume hardly came and went";
+}
+
+TEST_F(RealMounts, ARenamedFolderAboveAMountPointNeverGivesTheRootDisksFigures)
+{
+    folder("srv");
+    folder("srv/a");
+    ASSERT_TRUE(mountTmpfs(folder("srv/a/mnt"), "7g"));
+    struct statvfs root = {};
+    ASSERT_EQ(::statvfs("/", &root), 0);
+    const int64_t rootGB = BytesToGB(SpaceFromStatvfs(root).totalBytes);
+    ASSERT_NE(rootGB, 7);
+    ASSERT_EQ(scanDrives()[u'D'].TotalGB, 7);
+
+    // The kernel does not count a rename as a change of its table; the old path, made again,
+    // leads to the root disk.
+    ASSERT_EQ(::rename((base + "/srv/a").c_str(), (base + "/srv/b").c_str()), 0);
+    folder("srv/a");
+    folder("srv/a/mnt");
+    std::map<char16_t, DriveStats> seen = scanDrives();
+    EXPECT_TRUE(!seen.count(u'D') || seen[u'D'].TotalGB == 7) << "D: showed " << seen[u'D'].TotalGB;
+    seen = scanDrives();
+    EXPECT_EQ(seen[u'D'].TotalGB, 7) << "found at its new path at the next scan";
+    EXPECT_EQ(source.volumeOf(u"D:\\")->mountPoint, base + "/srv/b/mnt");
+
+    // Outside a pass the moment's truth, at once.
+    ASSERT_EQ(::rename((base + "/srv/b").c_str(), (base + "/srv/c").c_str()), 0);
+    EXPECT_EQ(ReadDriveStats(D).TotalGB, 7);
+    EXPECT_EQ(source.volumeOf(u"D:\\")->mountPoint, base + "/srv/c/mnt");
+}
+
+TEST_F(RealMounts, ASymlinkPutInPlaceNeverCountsOneVolumeUnderTwoLetters)
+{
+    folder("a");
+    ASSERT_TRUE(mountTmpfs(folder("a/mnt"), "7g"));
+    ASSERT_TRUE(mountTmpfs(folder("z"), "9g"));
+    folder("z/mnt");
+    std::map<char16_t, DriveStats> seen = scanDrives();
+    ASSERT_EQ(seen[u'D'].TotalGB, 7);
+    ASSERT_EQ(seen[u'E'].TotalGB, 9);
+
+    // a/mnt now leads into the 9 GiB volume.
+    ASSERT_EQ(::rename((base + "/a").c_str(), (base + "/a.old").c_str()), 0);
+    ASSERT_EQ(::symlink("z", (base + "/a").c_str()), 0);
+    for (const char *when : {"right after the swap", "at the next scan"}) {
+        seen = scanDrives();
+        int nines = 0;
+        for (const auto &[letter, stats] : seen)
+            nines += stats.TotalGB == 9;
+        EXPECT_EQ(nines, 1) << when;
+        EXPECT_TRUE(!seen.count(u'D') || seen[u'D'].TotalGB == 7) << when;
+    }
+    EXPECT_EQ(seen[u'D'].TotalGB, 7) << "found at its new path";
+}
+
+namespace {
+
+constexpr FuseVolume::Figures fiveGiBTwoFree = {5 * GiB / 4096, 2 * GiB / 4096};
+
+} // namespace
+
+TEST_F(RealMounts, AVolumeInsideAStalledFuseVolumeCostsOneBoundThenNothing)
+{
+    const std::string point = folder("fuse");
+    FuseVolume fuse(point, fiveGiBTwoFree);
+    if (!fuse.failure().empty())
+        GTEST_SKIP() << fuse.failure();
+    ASSERT_TRUE(mountTmpfs(point + "/sub", "7g"));
+    std::map<char16_t, DriveStats> seen = scanDrives();
+    ASSERT_EQ(seen[u'D'].TotalGB, 5);
+    ASSERT_EQ(seen[u'E'].TotalGB, 7) << "the RAM disk inside the FUSE volume";
+
+    fuse.stall();
+    auto start = Clock::now();
+    seen = scanDrives();
+    EXPECT_LT(Clock::now() - start, 1500ms);
+    EXPECT_EQ(seen.count(u'D') + seen.count(u'E'), 0u);
+    EXPECT_EQ(seen.count(u'C'), 1u);
+    start = Clock::now();
+    seen = scanDrives();
+    EXPECT_LT(Clock::now() - start, 50ms) << "the next scan";
+    EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST_F(RealMounts, AFuseVolumeThatAnswersOnceThenStalls)
+{
+    const std::string point = folder("fuse");
+    FuseVolume fuse(point, fiveGiBTwoFree, 1);
+    if (!fuse.failure().empty())
+        GTEST_SKIP() << fuse.failure();
+
+    auto start = Clock::now();
+    std::map<char16_t, DriveStats> seen = scanDrives();
+    EXPECT_LT(Clock::now() - start, 1500ms) << "the scan";
+    EXPECT_EQ(seen[u'D'].TotalGB, 5);
+    EXPECT_EQ(seen[u'D'].FreeGB, 2) << "existence, size and free from its one answer";
+
+    start = Clock::now();
+    seen = scanDrives();
+    EXPECT_LT(Clock::now() - start, 1500ms) << "the total overview";
+    EXPECT_EQ(seen.count(u'D'), 0u);
+
+    start = Clock::now();
+    EXPECT_FALSE(DriveExists(u'D'));
+    EXPECT_EQ(ReadDriveStats(D).TotalGB, 0);
+    EXPECT_EQ(DriveDescription(D), point + " (fuse.volumo, volumo-test)");
+    EXPECT_LT(Clock::now() - start, 1500ms) << "queries outside a pass";
 }
 
 TEST_F(RealMounts, AVolumeHiddenByALaterMountOnTheFolderAboveIsGone)
