@@ -39,6 +39,7 @@ const FakeVolumeSource::Drive *FakeVolumeSource::find(const std::u16string &root
 std::optional<VolumeSpace> FakeVolumeSource::space(const std::u16string &root)
 {
     ++spaceCount;
+    queriesOutsidePass += scanDepth == 0;
     const Drive *drive = find(root);
     if (!drive || drive->failing)
         return std::nullopt;
@@ -48,6 +49,7 @@ std::optional<VolumeSpace> FakeVolumeSource::space(const std::u16string &root)
 std::optional<VolumeSpace> FakeVolumeSource::probe(const std::u16string &root)
 {
     ++probeCount;
+    queriesOutsidePass += scanDepth == 0;
     const Drive *drive = find(root);
     const std::optional<VolumeSpace> answer =
         drive ? std::optional<VolumeSpace>(drive->space) : std::nullopt;
@@ -58,6 +60,7 @@ std::optional<VolumeSpace> FakeVolumeSource::probe(const std::u16string &root)
 
 std::string FakeVolumeSource::describe(const std::u16string &root)
 {
+    queriesOutsidePass += scanDepth == 0;
     const Drive *drive = find(root);
     if (!drive)
         return {};
@@ -66,4 +69,15 @@ std::string FakeVolumeSource::describe(const std::u16string &root)
     const char letter = static_cast<char>(root[0]);
     return std::string("/mnt/") + static_cast<char>(letter - 'A' + 'a') + " (fakefs, fake" +
            letter + ")";
+}
+
+void FakeVolumeSource::beginScan()
+{
+    passCount += scanDepth == 0;
+    ++scanDepth;
+}
+
+void FakeVolumeSource::endScan()
+{
+    --scanDepth;
 }

@@ -21,6 +21,8 @@ public:
     std::optional<VolumeSpace> space(const std::u16string &root) override;
     std::optional<VolumeSpace> probe(const std::u16string &root) override;
     std::string describe(const std::u16string &root) override;
+    void beginScan() override;
+    void endScan() override;
 
     // Runs after every existence test with the letter tested, so that a test can change the
     // drives between the existence test and the figures.
@@ -28,6 +30,11 @@ public:
 
     int probeCount = 0;
     int spaceCount = 0;
+    // Passes: how many are open now, how many outermost ones began, and how many queries
+    // (existence, figures, description) came while none was open.
+    int scanDepth = 0;
+    int passCount = 0;
+    int queriesOutsidePass = 0;
 
 private:
     struct Drive
