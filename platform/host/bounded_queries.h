@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,9 +12,11 @@
 #include <thread>
 
 // Host queries that may never return (a dead server, a stuck FUSE daemon), each run on a helper
-// thread of its own while the caller waits for it no longer than a deadline. A query that has
-// not returned blocks its key: asking again starts nothing until it does, so a stuck volume
-// costs one blocked thread, not one more per refresh.
+// thread while the caller waits for it no longer than a deadline. A query that has not returned
+// blocks its key: asking again starts nothing until it does, so a stuck volume holds one helper
+// thread, never one more per refresh. Helpers that are done wait a while for the next query
+// instead of ending: a live network volume asked at every refresh costs a hand-over, not a new
+// thread.
 template <typename Answer> class BoundedQueries
 {
     struct Query
@@ -24,9 +27,29 @@ template <typename Answer> class BoundedQueries
         Answer answer{};
     };
 
+    // Shared with the helper threads, which may outlive this object while a query is stuck.
+    struct Helpers
+    {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::deque<std::function<void()>> jobs;
+        size_t idle = 0;
+        bool closing = false;
+    };
+
 public:
     using Clock = std::chrono::steady_clock;
     using Ticket = std::shared_ptr<Query>;
+
+    BoundedQueries() = default;
+    ~BoundedQueries()
+    {
+        std::lock_guard lock(helpers->mutex);
+        helpers->closing = true;
+        helpers->wake.notify_all();
+    }
+    BoundedQueries(const BoundedQueries &) = delete;
+    BoundedQueries &operator=(const BoundedQueries &) = delete;
 
     // Starts `ask` on a helper thread, unless the query last started under `key` is still
     // running: then nothing. `ask` may outlive the caller and everything it knows, so it holds
@@ -36,13 +59,13 @@ public:
         if (running(key))
             return nullptr;
         auto query = std::make_shared<Query>();
-        std::thread([query, ask = std::move(ask)] {
+        post([query, ask = std::move(ask)] {
             Answer answer = ask();
             std::lock_guard lock(query->mutex);
             query->answer = std::move(answer);
             query->done = true;
             query->answered.notify_all();
-        }).detach();
+        });
         started[key] = query;
         return query;
     }
@@ -83,5 +106,46 @@ private:
         return query.done;
     }
 
+    void post(std::function<void()> job)
+    {
+        std::lock_guard lock(helpers->mutex);
+        helpers->jobs.push_back(std::move(job));
+        if (helpers->idle >= helpers->jobs.size()) {
+            helpers->wake.notify_one();
+            return;
+        }
+        try {
+            std::thread(work, helpers).detach();
+        } catch (...) {
+            helpers->jobs.pop_back();
+            throw;
+        }
+    }
+
+    static void work(std::shared_ptr<Helpers> helpers)
+    {
+        constexpr auto idleLife = std::chrono::seconds(30);
+        std::unique_lock lock(helpers->mutex);
+        for (;;) {
+            if (!helpers->jobs.empty()) {
+                std::function<void()> job = std::move(helpers->jobs.front());
+                helpers->jobs.pop_front();
+                lock.unlock();
+                job();
+                lock.lock();
+                continue;
+            }
+            if (helpers->closing)
+                return;
+            ++helpers->idle;
+            const bool woken = helpers->wake.wait_for(
+                lock, idleLife, [&] { return !helpers->jobs.empty() || helpers->closing; });
+            --helpers->idle;
+            if (!woken)
+                return;
+        }
+    }
+
+    std::shared_ptr<Helpers> helpers = std::make_shared<Helpers>();
     std::map<std::string, Ticket> started;
 };
