@@ -77,16 +77,50 @@ bool isSystemPlace(const std::string &mountPoint)
            isBelow(mountPoint, "/dev") || isBelow(mountPoint, "/run");
 }
 
+bool isStrictlyBelow(const std::string &path, std::string_view top)
+{
+    return path.size() > top.size() && isBelow(path, top);
+}
+
+bool isContainerId(std::string_view name)
+{
+    return name.size() == 64 && std::all_of(name.begin(), name.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+// The shared-memory tmpfs a container engine gives each container, wherever its data root is:
+// Docker's <root>/containers/<id>/mounts/shm and Podman's or CRI-O's
+// <root>/overlay-containers/<id>/userdata/shm, the engines naming the device "shm" and the
+// container by 64 hex digits. A RAM disk of the user's own matches none of that.
+bool isContainerShm(const MountEntry &entry)
+{
+    if (entry.fsType != "tmpfs" || entry.source != "shm")
+        return false;
+    const std::string_view point = entry.mountPoint;
+    for (const auto &[folder, tail] :
+         {std::pair<std::string_view, std::string_view>{"/containers/", "/mounts/shm"},
+          {"/overlay-containers/", "/userdata/shm"}}) {
+        if (point.size() < folder.size() + 64 + tail.size() || !point.ends_with(tail))
+            continue;
+        const std::string_view head = point.substr(0, point.size() - tail.size() - 64);
+        if (head.ends_with(folder) && isContainerId(point.substr(head.size(), 64)))
+            return true;
+    }
+    return false;
+}
+
 // A running container's layers and the engines' own mounts would each add another letter with
-// the figures of the disk they live on.
+// the figures of the disk they live on. A disk of its own mounted at an engine's folder itself
+// is a volume like any other: it is where the images and containers fill up.
 bool isContainerMount(const MountEntry &entry)
 {
     static const std::set<std::string> layers = {"overlay", "fuse-overlayfs", "fuse.fuse-overlayfs",
                                                  "aufs"};
-    return layers.count(entry.fsType) > 0 || isBelow(entry.mountPoint, "/var/lib/docker") ||
-           isBelow(entry.mountPoint, "/var/lib/containers") ||
-           isBelow(entry.mountPoint, "/var/lib/kubelet") ||
-           isBelow(entry.mountPoint, "/run/containerd");
+    return layers.count(entry.fsType) > 0 || isStrictlyBelow(entry.mountPoint, "/var/lib/docker") ||
+           isStrictlyBelow(entry.mountPoint, "/var/lib/containers") ||
+           isStrictlyBelow(entry.mountPoint, "/var/lib/kubelet") ||
+           isBelow(entry.mountPoint, "/run/containerd") || isContainerShm(entry);
 }
 
 // Which mounts a path still reaches. A mount hides the one it is stacked on (its parent, at the
@@ -174,7 +208,7 @@ private:
     std::vector<State> state;
 };
 
-bool mayHang(const std::string &type)
+bool isRemoteType(const std::string &type)
 {
     static const std::set<std::string> remote = {
         "nfs",    "nfs4",    "cifs", "smb3",  "smbfs",     "ncpfs",  "9p",
@@ -183,9 +217,22 @@ bool mayHang(const std::string &type)
     return remote.count(type) > 0 || type.rfind("fuse.", 0) == 0;
 }
 
-Volume toVolume(const MountEntry &entry)
+// Reaching a mount point walks through every mount it is mounted in: a RAM disk inside an sshfs
+// folder waits for the server as long as the sshfs volume itself.
+bool mayHang(const std::vector<MountEntry> &entries, const std::map<uint64_t, size_t> &byId,
+             size_t index)
 {
-    return {entry.id, entry.mountPoint, entry.fsType, entry.source, mayHang(entry.fsType)};
+    // A damaged table's parents may go round in a circle: no walk is longer than the table.
+    for (size_t step = 0; step <= entries.size(); ++step) {
+        const MountEntry &entry = entries[index];
+        if (isRemoteType(entry.fsType))
+            return true;
+        const auto parent = byId.find(entry.parentId);
+        if (parent == byId.end() || parent->second == index)
+            return false;
+        index = parent->second;
+    }
+    return false;
 }
 
 } // namespace
@@ -252,6 +299,15 @@ std::vector<Volume> SelectVolumes(const std::vector<MountEntry> &entries, size_t
         else
             visible.push_back(&entries[i]);
     }
+
+    std::map<uint64_t, size_t> byId;
+    for (size_t i = 0; i < entries.size(); ++i)
+        byId.emplace(entries[i].id, i);
+    const auto toVolume = [&](const MountEntry &entry) {
+        const auto index = static_cast<size_t>(&entry - entries.data());
+        return Volume{entry.id, entry.mountPoint, entry.fsType, entry.source,
+                      mayHang(entries, byId, index)};
+    };
 
     std::vector<Volume> volumes;
     volumes.push_back(root ? toVolume(*root) : Volume{0, "/", "", "", false});

@@ -23,7 +23,8 @@ struct Volume
     std::string mountPoint;
     std::string fsType;
     std::string source;
-    // Network and FUSE filesystems can stop answering (a dead server, a stuck daemon).
+    // Network and FUSE filesystems can stop answering (a dead server, a stuck daemon), and so
+    // can every volume mounted inside one: its mount point is reached through them.
     bool mayHang = false;
 };
 
@@ -36,7 +37,8 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text);
 // The volumes in letter order: the one holding "/" first (it is C:), then the others in
 // ascending byte order of their mount points, at most `limit` in all. Left out are pseudo and
 // system filesystems; mounts below /proc, /sys, /dev and /run (but /run/media); container
-// layers (overlay, fuse-overlayfs, aufs) and whatever is mounted below the container engines'
-// folders; mounts that no path reaches any more (hidden by a mount on the same point or on a
-// folder above theirs); and repeated mounts of one filesystem.
+// layers (overlay, fuse-overlayfs, aufs), whatever is mounted below the container engines'
+// folders and the engines' per-container shm wherever their data lives; mounts that no path reaches
+// any more (hidden by a mount on the same point or on a folder above theirs); and repeated mounts
+// of one filesystem.
 std::vector<Volume> SelectVolumes(const std::vector<MountEntry> &entries, size_t limit = 24);

@@ -1,11 +1,8 @@
 #include "volume_source_linux.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdint>
 #include <limits>
-#include <mutex>
-#include <thread>
 
 #include <cerrno>
 
@@ -16,24 +13,6 @@
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
-
-// What the host answered for a mount point: statvfs's result and figures, and, when asked for,
-// the mount the path leads to now (0 where the kernel cannot tell, nothing where it leads
-// nowhere).
-struct LinuxVolumeSource::Answer
-{
-    int result = -1;
-    struct statvfs figures = {};
-    std::optional<uint64_t> mountId;
-};
-
-struct LinuxVolumeSource::PendingQuery
-{
-    std::mutex mutex;
-    std::condition_variable answered;
-    bool done = false;
-    Answer answer;
-};
 
 namespace {
 
@@ -59,7 +38,7 @@ std::optional<size_t> volumeIndex(const std::u16string &root)
 
 // The mount a path leads to now: 0 where the kernel cannot tell (too old, or statx not allowed),
 // nothing where the path leads nowhere.
-std::optional<uint64_t> mountAt(const char *path)
+std::optional<uint64_t> kernelMountAt(const char *path)
 {
     struct statx identity = {};
     if (::statx(AT_FDCWD, path, AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, STATX_MNT_ID, &identity) !=
@@ -69,6 +48,20 @@ std::optional<uint64_t> mountAt(const char *path)
         return 0;
     }
     return (identity.stx_mask & STATX_MNT_ID) ? identity.stx_mnt_id : 0;
+}
+
+// The whole file, or false where it could not be read to its end.
+bool readWhole(const std::string &path, std::string &text)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char buffer[8192];
+    ssize_t count = 0;
+    while ((count = ::read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<size_t>(count));
+    ::close(fd);
+    return count == 0;
 }
 
 } // namespace
@@ -90,14 +83,18 @@ LinuxVolumeSource::LinuxVolumeSource()
 {}
 
 LinuxVolumeSource::LinuxVolumeSource(std::string mountInfoPath, StatFunction stat,
-                                     std::chrono::milliseconds probeBound)
-    : mountInfoPath(std::move(mountInfoPath)), stat(std::move(stat)), probeBound(probeBound)
+                                     std::chrono::milliseconds bound, MountFunction mountAt)
+    : mountInfoPath(std::move(mountInfoPath)), stat(std::move(stat)), bound(bound),
+      mountAt(std::move(mountAt))
 {
     // Open first, then read: a change in between costs one needless re-read, never a miss.
     tableFd = ::open(this->mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
     struct statfs filesystem = {};
     watchable = tableFd >= 0 && ::fstatfs(tableFd, &filesystem) == 0 &&
                 filesystem.f_type == PROC_SUPER_MAGIC;
+    // Only the kernel's own table has this kernel's mount IDs.
+    if (!this->mountAt && watchable)
+        this->mountAt = kernelMountAt;
     readTable();
 }
 
@@ -107,40 +104,84 @@ LinuxVolumeSource::~LinuxVolumeSource()
         ::close(tableFd);
 }
 
-bool LinuxVolumeSource::tableMayHaveChanged()
+bool LinuxVolumeSource::tableChanged()
 {
-    if (!watchable || !tableRead)
+    if (changed || !tableRead)
         return true;
+    if (!watchable) {
+        std::string text;
+        changed = !readWhole(mountInfoPath, text) || text != tableText;
+        return changed;
+    }
     // The kernel flags a changed table with POLLPRI and POLLERR, once per change for each open
-    // table, and the poll that reports it clears it. A poll that fails tells nothing, so the
-    // table is read again then too.
+    // table, and the poll that reports it clears it: what it saw is kept until the table is read
+    // again. A poll that fails tells nothing, so that counts as a change too.
     pollfd watched = {tableFd, POLLPRI, 0};
-    return ::poll(&watched, 1, 0) != 0;
+    if (::poll(&watched, 1, 0) != 0)
+        changed = true;
+    return changed;
+}
+
+void LinuxVolumeSource::refresh()
+{
+    // A recorded table is compared with what it said as it is read.
+    if (!watchable || misled || tableChanged())
+        readTable();
 }
 
 void LinuxVolumeSource::readTable()
 {
     std::string text;
-    const int fd = ::open(mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
-    ssize_t count = -1;
-    if (fd >= 0) {
-        char buffer[8192];
-        while ((count = ::read(fd, buffer, sizeof buffer)) > 0)
-            text.append(buffer, static_cast<size_t>(count));
-        ::close(fd);
-    }
+    const bool whole = readWhole(mountInfoPath, text);
+    changed = false;
+    misled = false;
+    if (whole && tableRead && text == tableText)
+        return;
     // A table that could not be read whole is read again at the next query: no poll would
     // report a change of it.
-    tableRead = count == 0;
-    volumes.clear();
-    for (Volume &volume : SelectVolumes(ParseMountInfo(text)))
-        volumes.push_back({std::move(volume), false});
+    tableRead = whole;
+    std::vector<Entry> read;
+    for (Volume &volume : SelectVolumes(ParseMountInfo(text))) {
+        Entry entry;
+        entry.volume = std::move(volume);
+        // A mount still at its point keeps what was learnt of it; every answer checks its
+        // filesystem ID all the same.
+        for (const Entry &known : volumes) {
+            if (known.confirmed && known.volume.mountId == entry.volume.mountId &&
+                known.volume.mountPoint == entry.volume.mountPoint &&
+                known.volume.fsType == entry.volume.fsType &&
+                known.volume.source == entry.volume.source) {
+                entry.confirmed = true;
+                entry.fsid = known.fsid;
+            }
+        }
+        read.push_back(std::move(entry));
+    }
+    volumes = std::move(read);
+    tableText = std::move(text);
 }
 
-LinuxVolumeSource::Entry *LinuxVolumeSource::find(const std::u16string &root)
+void LinuxVolumeSource::beginScan()
 {
-    if (tableMayHaveChanged())
-        readTable();
+    if (depth++ > 0)
+        return;
+    refresh();
+    ++pass;
+    passAsked = false;
+}
+
+void LinuxVolumeSource::endScan()
+{
+    if (depth == 0 || --depth > 0)
+        return;
+    // Queries still running now stay on record as stuck until they return.
+    for (Entry &entry : volumes)
+        entry.ticket.reset();
+    queries.prune();
+}
+
+LinuxVolumeSource::Entry *LinuxVolumeSource::entryAt(const std::u16string &root)
+{
     const std::optional<size_t> index = volumeIndex(root);
     if (!index || *index >= volumes.size())
         return nullptr;
@@ -149,56 +190,32 @@ LinuxVolumeSource::Entry *LinuxVolumeSource::find(const std::u16string &root)
 
 std::optional<Volume> LinuxVolumeSource::volumeOf(const std::u16string &root)
 {
-    const Entry *entry = find(root);
+    if (depth == 0)
+        refresh();
+    const Entry *entry = entryAt(root);
     return entry ? std::optional<Volume>(entry->volume) : std::nullopt;
 }
 
 std::string LinuxVolumeSource::describe(const std::u16string &root)
 {
-    const Entry *entry = find(root);
-    if (!entry)
+    // From the table alone: a volume that may hang is never touched for its name.
+    const std::optional<Volume> volume = volumeOf(root);
+    if (!volume)
         return {};
-    const Volume &volume = entry->volume;
-    return volume.mountPoint + " (" + volume.fsType + ", " + volume.source + ")";
-}
-
-LinuxVolumeSource::Answer LinuxVolumeSource::ask(const StatFunction &stat, const std::string &path,
-                                                 bool identify)
-{
-    Answer answer;
-    answer.result = stat(path.c_str(), &answer.figures);
-    // Asked after the figures: had the path led elsewhere while they were taken, it would have
-    // to lead back to this very mount since, which takes two mount changes in a moment.
-    if (identify && answer.result == 0)
-        answer.mountId = mountAt(path.c_str());
-    return answer;
-}
-
-std::optional<VolumeSpace> LinuxVolumeSource::query(Entry &entry, bool bounded)
-{
-    const std::string &path = entry.volume.mountPoint;
-    // Only the kernel's own table has this kernel's mount IDs (a volume without a line in it,
-    // as "/" in some chroots, has none); once a mount point has led to its volume, it keeps
-    // doing so until the table changes.
-    const bool identify = watchable && entry.volume.mountId != 0 && !entry.confirmed;
-    std::optional<Answer> answer;
-    if (bounded)
-        answer = boundedAsk(entry.volume, identify);
-    else
-        answer = ask(stat, path, identify);
-    if (!answer || answer->result != 0)
-        return std::nullopt;
-    if (identify) {
-        // A mount point that no longer leads to its volume (unmounted, or hidden by a later
-        // mount) answers for the volume it leads to now: figures of another drive.
-        if (!answer->mountId || (*answer->mountId != 0 && *answer->mountId != entry.volume.mountId))
-            return std::nullopt;
-        entry.confirmed = true;
-    }
-    return SpaceFromStatvfs(answer->figures);
+    return volume->mountPoint + " (" + volume->fsType + ", " + volume->source + ")";
 }
 
 std::optional<VolumeSpace> LinuxVolumeSource::space(const std::u16string &root)
+{
+    return answerFor(root);
+}
+
+std::optional<VolumeSpace> LinuxVolumeSource::probe(const std::u16string &root)
+{
+    return answerFor(root);
+}
+
+std::optional<VolumeSpace> LinuxVolumeSource::answerFor(const std::u16string &root)
 {
     if (root.empty()) {
         struct statvfs figures = {};
@@ -206,54 +223,123 @@ std::optional<VolumeSpace> LinuxVolumeSource::space(const std::u16string &root)
             return std::nullopt;
         return SpaceFromStatvfs(figures);
     }
-    Entry *entry = find(root);
-    if (!entry)
-        return std::nullopt;
-    return query(*entry, false);
+    if (depth > 0) {
+        Entry *entry = entryAt(root);
+        if (!entry)
+            return std::nullopt;
+        if (entry->answeredIn != pass) {
+            entry->answer = verify(*entry, fetch(*entry));
+            entry->answeredIn = pass;
+        }
+        return entry->answer;
+    }
+    // Outside a pass each query gives that moment's truth: a table found stale on the way is
+    // read again and the letter asked once more.
+    refresh();
+    for (int attempt = 0;; ++attempt) {
+        Entry *entry = entryAt(root);
+        if (!entry)
+            return std::nullopt;
+        const std::optional<VolumeSpace> answer = verify(*entry, fetch(*entry));
+        if (answer || !(changed || misled) || attempt > 0)
+            return answer;
+        readTable();
+    }
 }
 
-std::optional<VolumeSpace> LinuxVolumeSource::probe(const std::u16string &root)
+bool LinuxVolumeSource::identifies(const Entry &entry) const
 {
-    if (root.empty())
-        return space(root);
-    Entry *entry = find(root);
-    if (!entry)
-        return std::nullopt;
-    // statvfs on a local filesystem answers from memory; only network and FUSE volumes can
-    // keep the caller waiting, so only they pay for the watched query.
-    return query(*entry, entry->volume.mayHang);
+    // A volume without a line in the table (as "/" in some chroots) has no mount ID to check.
+    // A confirmed one is checked by its filesystem ID, which statvfs gives with the figures; a
+    // filesystem that leaves it 0 is checked in full every time.
+    return mountAt && entry.volume.mountId != 0 && !(entry.confirmed && entry.fsid != 0);
 }
 
-std::optional<LinuxVolumeSource::Answer> LinuxVolumeSource::boundedAsk(const Volume &volume,
-                                                                       bool identify)
+LinuxVolumeSource::Answer LinuxVolumeSource::ask(const StatFunction &stat,
+                                                 const MountFunction &mountAt,
+                                                 const std::string &path, bool identify)
+{
+    Answer answer;
+    errno = 0;
+    answer.result = stat(path.c_str(), &answer.figures);
+    if (answer.result != 0) {
+        answer.error = errno;
+        return answer;
+    }
+    // Asked after the figures: had the path led elsewhere while they were taken, it would have
+    // to lead back to this very mount since, and the table would have changed on the way.
+    answer.identified = identify;
+    if (identify)
+        answer.mountId = mountAt(path.c_str());
+    return answer;
+}
+
+LinuxVolumeSource::Queries::Ticket LinuxVolumeSource::startQuery(const Entry &entry)
 {
     // A mount that went and a new one on the same point are two volumes: the new one does not
     // wait for the old one's query.
-    const std::string key = volume.mountPoint + '\n' + std::to_string(volume.mountId);
-    if (const auto it = stuck.find(key); it != stuck.end()) {
-        std::lock_guard lock(it->second->mutex);
-        if (!it->second->done)
-            return std::nullopt; // still stuck: do not stack up another blocked thread
+    const std::string key = entry.volume.mountPoint + '\n' + std::to_string(entry.volume.mountId);
+    return queries.start(
+        key, [stat = stat, mountAt = mountAt, path = entry.volume.mountPoint,
+              identify = identifies(entry)] { return ask(stat, mountAt, path, identify); });
+}
+
+std::optional<LinuxVolumeSource::Answer> LinuxVolumeSource::fetch(Entry &entry)
+{
+    // statvfs on a local filesystem answers from memory: no thread, no wait.
+    if (!entry.volume.mayHang)
+        return ask(stat, mountAt, entry.volume.mountPoint, identifies(entry));
+    if (depth == 0)
+        return Queries::wait(startQuery(entry), Queries::Clock::now() + bound);
+    // Dead servers are waited for side by side: the pass's first such query asks every volume
+    // that may hang at once, and all of them share one deadline.
+    if (!passAsked) {
+        passAsked = true;
+        passDeadline = Queries::Clock::now() + bound;
+        for (Entry &other : volumes) {
+            if (other.volume.mayHang)
+                other.ticket = startQuery(other);
+        }
     }
-    stuck.erase(key);
-    const std::string &path = volume.mountPoint;
+    return Queries::wait(entry.ticket, passDeadline);
+}
 
-    auto pending = std::make_shared<PendingQuery>();
-    // The thread may outlive this source; it holds its own copies of all it uses.
-    std::thread([pending, path, identify, stat = stat] {
-        const Answer answer = ask(stat, path, identify);
-        std::lock_guard lock(pending->mutex);
-        pending->answer = answer;
-        pending->done = true;
-        pending->answered.notify_all();
-    }).detach();
-
-    std::unique_lock lock(pending->mutex);
-    if (!pending->answered.wait_for(lock, probeBound, [&] { return pending->done; })) {
-        stuck.emplace(key, pending);
+std::optional<VolumeSpace> LinuxVolumeSource::verify(Entry &entry,
+                                                     const std::optional<Answer> &answer)
+{
+    if (!answer)
+        return std::nullopt; // past its bound, or still stuck from before
+    const bool checked = mountAt && entry.volume.mountId != 0;
+    if (answer->result != 0) {
+        // The path the table gave leads nowhere: a folder above it was renamed or removed.
+        if (checked && (answer->error == ENOENT || answer->error == ENOTDIR))
+            misled = true;
         return std::nullopt;
     }
-    return pending->answer;
+    const unsigned long fsid = answer->figures.f_fsid;
+    if (answer->identified) {
+        // A mount point that no longer leads to its volume (unmounted, hidden by a later mount,
+        // a folder above it renamed) answers for the volume it leads to now: figures of another
+        // drive.
+        const std::optional<uint64_t> &id = answer->mountId;
+        if (!id || (*id != 0 && *id != entry.volume.mountId)) {
+            misled = true;
+            entry.confirmed = false;
+            return std::nullopt;
+        }
+        // The kernel gives a freed mount ID to the next mount: one unmounted and another mounted
+        // at the same point between statvfs and statx would pass for it. Only a table that did
+        // not change since it was read vouches for the ID.
+        if (tableChanged())
+            return std::nullopt;
+        entry.confirmed = true;
+        entry.fsid = fsid;
+    } else if (checked && entry.confirmed && fsid != entry.fsid) {
+        misled = true;
+        entry.confirmed = false;
+        return std::nullopt;
+    }
+    return SpaceFromStatvfs(answer->figures);
 }
 
 std::unique_ptr<VolumeSource> CreateHostVolumeSource()

@@ -117,9 +117,9 @@ TEST(ReportDrives, CToZInOnePassAFailureStaysWithItsDrive)
     EXPECT_EQ(probed, u"ZYXWVUTSRQPONMLKJIHGFEDC");
     ASSERT_EQ(downward.size(), 24u);
     EXPECT_EQ(downward.front().number, 26);
-    EXPECT_EQ(fake.scanCount, 2);
-    fake.scanCount = 1;
-    EXPECT_EQ(fake.scanCount, 1);
+    EXPECT_EQ(fake.passCount, 2);
+    fake.passCount = 1;
+    EXPECT_EQ(fake.passCount, 1);
     EXPECT_EQ(fake.scanDepth, 0);
     ASSERT_EQ(reports.size(), 24u);
     std::u16string windows;

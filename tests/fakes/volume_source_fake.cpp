@@ -39,6 +39,7 @@ const FakeVolumeSource::Drive *FakeVolumeSource::find(const std::u16string &root
 std::optional<VolumeSpace> FakeVolumeSource::space(const std::u16string &root)
 {
     ++spaceCount;
+    queriesOutsidePass += scanDepth == 0;
     const Drive *drive = find(root);
     if (!drive || drive->failing)
         return std::nullopt;
@@ -48,6 +49,7 @@ std::optional<VolumeSpace> FakeVolumeSource::space(const std::u16string &root)
 std::optional<VolumeSpace> FakeVolumeSource::probe(const std::u16string &root)
 {
     ++probeCount;
+    queriesOutsidePass += scanDepth == 0;
     const Drive *drive = find(root);
     const std::optional<VolumeSpace> answer =
         drive ? std::optional<VolumeSpace>(drive->space) : std::nullopt;
@@ -58,6 +60,7 @@ std::optional<VolumeSpace> FakeVolumeSource::probe(const std::u16string &root)
 
 std::string FakeVolumeSource::describe(const std::u16string &root)
 {
+    queriesOutsidePass += scanDepth == 0;
     const Drive *drive = find(root);
     if (!drive)
         return {};
@@ -70,8 +73,8 @@ std::string FakeVolumeSource::describe(const std::u16string &root)
 
 void FakeVolumeSource::beginScan()
 {
-    if (scanDepth++ == 0)
-        ++scanCount;
+    passCount += scanDepth == 0;
+    ++scanDepth;
 }
 
 void FakeVolumeSource::endScan()

@@ -30,9 +30,11 @@ public:
 
     int probeCount = 0;
     int spaceCount = 0;
-    // Passes begun from outside any other, and how deep the passes are nested now.
-    int scanCount = 0;
+    // Passes: how many are open now, how many outermost ones began, and how many queries
+    // (existence, figures, description) came while none was open.
     int scanDepth = 0;
+    int passCount = 0;
+    int queriesOutsidePass = 0;
 
 private:
     struct Drive

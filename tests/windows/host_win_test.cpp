@@ -8,12 +8,17 @@
 #include "number_separators.h"
 #include "shell_open.h"
 #include "uGlobal.h"
+#include "volume_source_win.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -103,6 +108,115 @@ TEST_F(WindowsHost, TheErrorModeIsTheCallersAgainAfterEveryExistenceTest)
         }
     }
     SetErrorMode(before);
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+constexpr int64_t GiB = int64_t{1} << 30;
+
+// Network drives R: and S: whose server stops answering until released; it gives up by itself
+// after a while, so that code which waits on it fails as slow instead of never ending. Shared
+// with the helper threads, which may outlive the test.
+struct DeadServer
+{
+    std::mutex mutex;
+    std::condition_variable released;
+    bool stalled = true;
+    std::atomic<int> calls = 0;
+
+    static bool serves(LPCWSTR root) { return root && (root[0] == L'R' || root[0] == L'S'); }
+
+    void stallOn()
+    {
+        ++calls;
+        std::unique_lock lock(mutex);
+        released.wait_for(lock, 5s, [&] { return !stalled; });
+    }
+    void release()
+    {
+        std::lock_guard lock(mutex);
+        stalled = false;
+        released.notify_all();
+    }
+};
+
+WindowsDriveCalls callsWith(const std::shared_ptr<DeadServer> &server)
+{
+    WindowsDriveCalls calls;
+    calls.getDriveType = [](LPCWSTR root) -> UINT {
+        return DeadServer::serves(root) ? DRIVE_REMOTE : GetDriveTypeW(root);
+    };
+    calls.getDiskFreeSpaceEx = [server](LPCWSTR directory, PULARGE_INTEGER callerFree,
+                                        PULARGE_INTEGER total, PULARGE_INTEGER totalFree) -> BOOL {
+        if (!DeadServer::serves(directory))
+            return GetDiskFreeSpaceExW(directory, callerFree, total, totalFree);
+        server->stallOn();
+        total->QuadPart = 8 * GiB;
+        callerFree->QuadPart = 3 * GiB;
+        return TRUE;
+    };
+    return calls;
+}
+
+// What a scan sees: the usable letters, asked the way it asks, inside one pass.
+std::u16string scanLetters()
+{
+    DriveScan pass;
+    std::u16string letters;
+    for (DriveNo n = 26; n >= 3; --n) {
+        if (!DriveExists(DriveLetter(n)))
+            continue;
+        (void)ReadDriveStats(n);
+        letters.insert(letters.begin(), DriveLetter(n));
+    }
+    return letters;
+}
+
+} // namespace
+
+TEST(NetworkDrives, BlockingServersCostOneBoundInAPassAndEveryQueryIsBounded)
+{
+    auto server = std::make_shared<DeadServer>();
+    constexpr auto bound = 300ms;
+    const std::unique_ptr<VolumeSource> host = CreateWindowsVolumeSource(callsWith(server), bound);
+    ScopedVolumeSource installed(*host);
+    const UINT errorMode = GetErrorMode();
+
+    auto start = Clock::now();
+    std::u16string letters = scanLetters();
+    auto took = Clock::now() - start;
+    EXPECT_GE(took, bound);
+    EXPECT_LT(took, bound * 3 / 2) << "two dead servers, existence, size and free: one bound";
+    EXPECT_EQ(letters.find_first_of(u"RS"), std::u16string::npos);
+    EXPECT_NE(letters.find(u'C'), std::u16string::npos);
+    EXPECT_EQ(server->calls, 2);
+    EXPECT_EQ(GetErrorMode(), errorMode);
+
+    start = Clock::now();
+    letters = scanLetters();
+    EXPECT_LT(Clock::now() - start, 50ms) << "drives still stuck fail at once";
+    EXPECT_EQ(QueryDriveSize(18), -1);
+    EXPECT_FALSE(DriveExists(u'S'));
+    EXPECT_EQ(server->calls, 2) << "and start no new query";
+
+    server->release();
+    std::this_thread::sleep_for(50ms);
+    letters = scanLetters();
+    EXPECT_NE(letters.find(u"RS"), std::u16string::npos);
+    EXPECT_EQ(ReadDriveStats(18).FreeGB, 3);
+
+    // Size and free space outside a pass have the same bound as the existence test.
+    auto again = std::make_shared<DeadServer>();
+    const std::unique_ptr<VolumeSource> stalling =
+        CreateWindowsVolumeSource(callsWith(again), bound);
+    ScopedVolumeSource installedAgain(*stalling);
+    start = Clock::now();
+    EXPECT_EQ(QueryDriveSize(18), -1);
+    EXPECT_EQ(QueryDriveFree(18), -1);
+    EXPECT_LT(Clock::now() - start, bound * 3 / 2);
+    again->release();
 }
 
 TEST(Separators, FromTheUsersLocaleAndReadAnewWhenTheSettingsChange)

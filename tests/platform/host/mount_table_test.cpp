@@ -174,8 +174,33 @@ TEST(MountTable, RuleCases)
          {"/", "/home"}},
         {"an overlay root is still C:",
          "500 400 0:120 / / rw,relatime - overlay overlay rw,lowerdir=/l\n"
-         "501 500 0:121 / /var/lib/docker rw - tmpfs tmpfs rw\n",
+         "501 500 0:121 / /var/lib/docker/volumes rw - tmpfs tmpfs rw\n",
          {"/"}},
+        {"a disk of its own at an engine's folder itself is a volume, what lies below it not",
+         "28 1 254:1 / / rw - ext4 /dev/vda1 rw\n"
+         "30 28 8:17 / /var/lib/docker rw - ext4 /dev/sdb1 rw\n"
+         "31 30 0:58 / /var/lib/docker/overlay2/3f1c9d/merged rw - overlay overlay rw\n"
+         "32 30 0:60 / /var/lib/docker/containers/5b7e01/mounts/shm rw - tmpfs shm rw\n"
+         "33 30 8:17 /volumes/v/_data /var/lib/docker/volumes/v/_data rw - ext4 /dev/sdb1 rw\n"
+         "34 28 8:33 / /var/lib/containers rw - xfs /dev/sdc1 rw\n"
+         "35 28 0:61 / /var/lib/kubelet rw - tmpfs tmpfs rw\n"
+         "36 28 0:62 / /var/lib/dockerd rw - tmpfs tmpfs rw\n",
+         {"/", "/var/lib/containers", "/var/lib/docker", "/var/lib/dockerd", "/var/lib/kubelet"}},
+        {"engines' shm under another data root is no volume, a RAM disk named alike is",
+         "28 1 254:1 / / rw - ext4 /dev/vda1 rw\n"
+         "40 28 0:70 / /data/docker/containers/"
+         "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef/mounts/shm "
+         "rw,nosuid,nodev,noexec - tmpfs shm rw,size=65536k\n"
+         "41 28 0:71 / /srv/podman/overlay-containers/"
+         "fedcba9876543210fedcba9876543210fedcba9876543210fedcba9876543210/userdata/shm "
+         "rw,nosuid,nodev,noexec - tmpfs shm rw,size=64000k\n"
+         "42 28 0:72 / /srv/ram/containers/mine/mounts/shm rw - tmpfs shm rw\n"
+         "43 28 0:73 / /srv/ram2/containers/"
+         "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef/mounts/shm "
+         "rw - tmpfs tmpfs rw\n",
+         {"/", "/srv/ram/containers/mine/mounts/shm",
+          "/srv/ram2/containers/0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef/"
+          "mounts/shm"}},
         {"parents that go round in a circle neither hang nor crash",
          "20 22 8:1 / / rw - ext4 /dev/sda1 rw\n"
          "21 20 0:50 / /mnt/a rw - tmpfs tmpfs rw\n"
@@ -184,6 +209,56 @@ TEST(MountTable, RuleCases)
     };
     for (const Row &row : rows)
         EXPECT_EQ(volumesOf(row.table), row.volumes) << row.name;
+}
+
+TEST(MountTable, WhatMayHangFollowsEveryMountAbove)
+{
+    struct Row
+    {
+        const char *name;
+        const char *table;
+        std::vector<bool> mayHang; // per volume, in letter order
+    };
+    const Row rows[] = {
+        {"network and FUSE volumes themselves",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 0:50 / /mnt/nas rw - nfs4 nas:/export rw\n"
+         "22 20 0:51 / /mnt/ram rw - tmpfs tmpfs rw\n"
+         "23 20 0:52 / /srv/sshfs rw - fuse.sshfs me@host:/ rw\n",
+         {false, true, false, true}},
+        {"a RAM disk inside an sshfs folder",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 0:52 / /srv/sshfs rw - fuse.sshfs me@host:/ rw\n"
+         "22 21 0:53 / /srv/sshfs/sub rw - tmpfs tmpfs rw\n",
+         {false, true, true}},
+        {"a disk image inside an NFS share, two mounts down",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 0:50 / /mnt/nas rw - nfs nas:/export rw\n"
+         "22 21 0:51 / /mnt/nas/ram rw - tmpfs tmpfs rw\n"
+         "23 22 7:0 / /mnt/nas/ram/image rw - ext4 /dev/loop0 rw\n",
+         {false, true, true, true}},
+        {"a local disk beside a FUSE volume, not inside it",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 0:52 / /srv/fuse rw - fuse.volumo x rw\n"
+         "22 20 8:17 / /srv/fusedisk rw - ext4 /dev/sdb1 rw\n",
+         {false, true, false}},
+        {"parents in a circle through a FUSE mount end",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 23 0:50 / /mnt/a rw - tmpfs tmpfs rw\n"
+         "22 21 0:51 / /mnt/a/b rw - fuse.sshfs me@host:/ rw\n"
+         "23 22 0:52 / /mnt/a/b/c rw - tmpfs tmpfs rw\n"
+         "24 20 0:53 / /mnt/d rw - tmpfs tmpfs rw\n"
+         "25 26 0:54 / /mnt/e rw - tmpfs tmpfs rw\n"
+         "26 25 0:55 / /mnt/e/f rw - tmpfs tmpfs rw\n"
+         "27 27 0:56 / /mnt/g rw - tmpfs tmpfs rw\n",
+         {false, false, false}},
+    };
+    for (const Row &row : rows) {
+        std::vector<bool> mayHang;
+        for (const Volume &volume : SelectVolumes(ParseMountInfo(row.table)))
+            mayHang.push_back(volume.mayHang);
+        EXPECT_EQ(mayHang, row.mayHang) << row.name;
+    }
 }
 
 TEST(MountTable, OfMountsStackedOnOnePointTheTopOneCounts)

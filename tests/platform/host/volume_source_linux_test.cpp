@@ -1,3 +1,4 @@
+#include "../../fuse_volume.h"
 #include "../../host_fixtures.h"
 #include "drive_stats.h"
 #include "volume_source_linux.h"
@@ -6,16 +7,23 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
 #include <future>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -39,6 +47,47 @@ const char *const table = "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
                           "21 20 8:2 / /boot/efi rw - vfat /dev/sda2 rw\n"
                           "22 20 0:50 / /mnt/remote rw - fuse.sshfs me@host:/ rw\n"
                           "23 20 0:51 / /mnt/ram rw - tmpfs tmpfs rw\n";
+
+using Clock = std::chrono::steady_clock;
+
+// What a scan or the total overview sees: each usable letter's figures, asked the way they ask,
+// inside one pass.
+std::map<char16_t, DriveStats> scanDrives()
+{
+    DriveScan pass;
+    std::map<char16_t, DriveStats> seen;
+    for (DriveNo n = 26; n >= 3; --n) {
+        if (!DriveExists(DriveLetter(n)))
+            continue;
+        seen[DriveLetter(n)] = ReadDriveStats(n);
+        (void)DriveDescription(n);
+    }
+    return seen;
+}
+
+// A server that stops answering until it is released; it gives up by itself after a while, so
+// that code which waits on it fails as slow instead of never ending. Shared with the queries'
+// helper threads, which may outlive the test.
+struct Server
+{
+    std::mutex mutex;
+    std::condition_variable released;
+    bool stalled = true;
+    std::atomic<int> calls = 0;
+
+    void stallOn()
+    {
+        ++calls;
+        std::unique_lock lock(mutex);
+        released.wait_for(lock, 5s, [&] { return !stalled; });
+    }
+    void release()
+    {
+        std::lock_guard lock(mutex);
+        stalled = false;
+        released.notify_all();
+    }
+};
 
 } // namespace
 
@@ -161,6 +210,181 @@ TEST(LinuxVolumeSource, VolumeThatNeverAnswersFailsTheExistenceTestWithinItsBoun
     EXPECT_TRUE(back);
 }
 
+TEST(LinuxVolumeSource, APassReadsTheTableOnceAndAsksEachDriveOnce)
+{
+    RecordedMountTable recorded("20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                                "21 20 0:50 / /mnt/a rw - tmpfs tmpfs rw\n");
+    std::map<std::string, int> asked;
+    LinuxVolumeSource source(
+        recorded.path,
+        [&](const char *path, struct statvfs *answer) {
+            ++asked[path];
+            *answer = answerOf(10 * GiB / 4096, 4 * GiB / 4096, 4096);
+            return 0;
+        },
+        1s);
+    ScopedVolumeSource installed(source);
+    {
+        DriveScan pass;
+        ASSERT_TRUE(DriveExists(u'D'));
+        std::ofstream(recorded.path, std::ios::app) << "22 20 0:51 / /mnt/b rw - tmpfs tmpfs rw\n";
+        EXPECT_EQ(ReadDriveStats(4).TotalGB, 10);
+        EXPECT_FALSE(DriveExists(u'E')) << "a volume recorded in the middle of a pass";
+        {
+            DriveScan nested;
+            EXPECT_FALSE(DriveExists(u'E')) << "a nested pass shares the outer one's reading";
+            EXPECT_EQ(ReadDriveStats(4).FreeGB, 4);
+        }
+        EXPECT_FALSE(DriveExists(u'E')) << "the nested pass's end is not the pass's end";
+        EXPECT_EQ(source.describe(u"E:\\"), "");
+        EXPECT_EQ(asked["/mnt/a"], 1) << "existence, size and free of one drive: one answer";
+    }
+    EXPECT_TRUE(DriveExists(u'E')) << "outside a pass the table is read again";
+    asked.clear();
+    EXPECT_TRUE(DriveExists(u'D'));
+    EXPECT_EQ(ReadDriveStats(4).TotalGB, 10);
+    EXPECT_EQ(asked["/mnt/a"], 3) << "outside a pass every query asks once more";
+    {
+        DriveScan again;
+        EXPECT_TRUE(DriveExists(u'D'));
+        EXPECT_EQ(ReadDriveStats(4).TotalGB, 10);
+    }
+    EXPECT_EQ(asked["/mnt/a"], 4) << "the next pass asks afresh";
+}
+
+TEST(LinuxVolumeSource, FiguresOnlyFromTheFilesystemTheLetterStandsFor)
+{
+    RecordedMountTable recorded("20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                                "21 20 0:50 / /mnt/a rw - tmpfs tmpfs rw\n");
+    // What /mnt/a leads to: its filesystem ID, its mount, and something that happens while
+    // statvfs answers.
+    unsigned long fsid = 0;
+    uint64_t mount = 21;
+    int identified = 0;
+    std::function<void()> meanwhile;
+    LinuxVolumeSource source(
+        recorded.path,
+        [&](const char *path, struct statvfs *answer) {
+            *answer = answerOf(10 * GiB / 4096, 4 * GiB / 4096, 4096);
+            answer->f_fsid = std::string(path) == "/mnt/a" ? fsid : 1;
+            if (meanwhile)
+                std::exchange(meanwhile, {})();
+            return 0;
+        },
+        1s,
+        [&](const char *path) -> std::optional<uint64_t> {
+            ++identified;
+            const std::string at = path;
+            return at == "/mnt/a" ? mount : at == "/mnt/z" ? 30 : 20;
+        });
+    ScopedVolumeSource installed(source);
+    const auto scannedD = [] {
+        const std::map<char16_t, DriveStats> seen = scanDrives();
+        return seen.count(u'D') ? seen.at(u'D').TotalGB : -1;
+    };
+
+    EXPECT_EQ(scannedD(), 10);
+    EXPECT_EQ(identified, 2) << "first answers are confirmed by their mounts";
+    EXPECT_EQ(scannedD(), 10);
+    EXPECT_EQ(identified, 3) << "a filesystem without an ID of its own every time";
+    fsid = 0xA;
+    EXPECT_EQ(scannedD(), 10);
+    EXPECT_EQ(identified, 4);
+    EXPECT_EQ(scannedD(), 10);
+    EXPECT_EQ(identified, 4) << "others by the filesystem ID, with no further call";
+
+    // A folder above the mount point renamed, a symlink put in its place: the path leads on
+    // into another filesystem.
+    fsid = 0xB;
+    mount = 99;
+    EXPECT_EQ(scannedD(), -1) << "another filesystem's ID";
+    EXPECT_EQ(identified, 4);
+    EXPECT_EQ(scannedD(), -1) << "and its mount, once checked in full again";
+    EXPECT_EQ(identified, 5);
+
+    // The volume is back, but between its statvfs and statx the table changes: a mount went and
+    // another came with the freed ID.
+    fsid = 0xA;
+    mount = 21;
+    meanwhile = [&] {
+        std::ofstream(recorded.path, std::ios::app) << "30 20 0:60 / /mnt/z rw - tmpfs tmpfs rw\n";
+    };
+    EXPECT_EQ(scannedD(), -1) << "a table that changed while asking vouches for no mount ID";
+    EXPECT_EQ(scannedD(), 10) << "the next pass reads it again and confirms";
+
+    // Outside a pass the moment's truth: a table found stale is read again, the drive asked
+    // again.
+    fsid = 0xC;
+    meanwhile = [&] {
+        std::ofstream(recorded.path) << "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                                        "21 20 0:50 / /mnt/a rw - tmpfs tmpfs rw\n";
+    };
+    EXPECT_EQ(QueryDriveSize(4), 10 * GiB);
+}
+
+TEST(LinuxVolumeSource, DeadServersInOnePassCostOneBoundAndEveryQueryIsBounded)
+{
+    RecordedMountTable recorded("20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                                "21 20 0:50 / /mnt/nas rw - nfs4 nas:/export rw\n"
+                                "22 20 0:51 / /mnt/remote rw - fuse.sshfs me@host:/ rw\n"
+                                "23 22 0:52 / /mnt/remote/ram rw - tmpfs tmpfs rw\n");
+    auto server = std::make_shared<Server>();
+    constexpr auto bound = 300ms;
+    LinuxVolumeSource source(
+        recorded.path,
+        [server](const char *path, struct statvfs *answer) {
+            if (std::string(path) != "/")
+                server->stallOn();
+            *answer = answerOf(8 * GiB / 4096, 3 * GiB / 4096, 4096);
+            return 0;
+        },
+        bound);
+    ScopedVolumeSource installed(source);
+
+    auto start = Clock::now();
+    std::map<char16_t, DriveStats> seen = scanDrives();
+    auto took = Clock::now() - start;
+    EXPECT_GE(took, bound);
+    EXPECT_LT(took, bound * 3 / 2) << "three dead volumes waited for side by side";
+    EXPECT_EQ(seen.size(), 1u) << "only C: answered";
+    EXPECT_EQ(server->calls, 3);
+
+    start = Clock::now();
+    seen = scanDrives();
+    EXPECT_LT(Clock::now() - start, 50ms) << "volumes still stuck fail at once";
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_EQ(QueryDriveSize(4), -1);
+    EXPECT_EQ(QueryDriveFree(5), -1);
+    EXPECT_EQ(server->calls, 3) << "and start no new query";
+
+    // Once the servers answer, so do their volumes.
+    server->release();
+    std::this_thread::sleep_for(50ms);
+    seen = scanDrives();
+    EXPECT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[u'F'].TotalGB, 8);
+    EXPECT_EQ(seen[u'F'].FreeGB, 3);
+
+    // Size and free space outside a pass have the same bound as the existence test.
+    auto again = std::make_shared<Server>();
+    LinuxVolumeSource stalling(
+        recorded.path,
+        [again](const char *path, struct statvfs *answer) {
+            if (std::string(path) == "/mnt/nas")
+                again->stallOn();
+            *answer = answerOf(8 * GiB / 4096, 3 * GiB / 4096, 4096);
+            return 0;
+        },
+        bound);
+    ScopedVolumeSource installedAgain(stalling);
+    start = Clock::now();
+    EXPECT_EQ(QueryDriveSize(4), -1);
+    EXPECT_EQ(QueryDriveFree(4), -1);
+    took = Clock::now() - start;
+    EXPECT_LT(took, bound * 3 / 2);
+    again->release();
+}
+
 TEST(LinuxVolumeSource, ThisMachinesRootIsC)
 {
     LinuxVolumeSource source;
@@ -267,19 +491,194 @@ TEST_F(RealMounts, TmpfsVolumesAndABindMount)
 TEST_F(RealMounts, EveryProbeFollowsTheMountThatWasJustMadeOrUndone)
 {
     const std::string stick = folder("stick");
-    int missed = 0;
-    int stale = 0;
-    for (int round = 0; round < 1000; ++round) {
-        ASSERT_TRUE(mountTmpfs(stick, "7g"));
-        if (!DriveExists(u'D') || ReadDriveStats(D).TotalGB != 7)
-            ++missed;
-        ASSERT_EQ(::umount2(stick.c_str(), 0), 0);
-        // Its mount point is a plain folder on "/" again, where statvfs answers for "/".
-        if (DriveExists(u'D') || ReadDriveStats(D).TotalGB != 0)
-            ++stale;
+    for (const bool inPass : {false, true}) {
+        const char *where = inPass ? "inside a pass" : "outside a pass";
+        int missed = 0;
+        int stale = 0;
+        for (int round = 0; round < 1000; ++round) {
+            ASSERT_TRUE(mountTmpfs(stick, "7g"));
+            {
+                std::optional<DriveScan> pass;
+                if (inPass)
+                    pass.emplace();
+                if (!DriveExists(u'D') || ReadDriveStats(D).TotalGB != 7)
+                    ++missed;
+            }
+            ASSERT_EQ(::umount2(stick.c_str(), 0), 0);
+            // Its mount point is a plain folder on "/" again, where statvfs answers for "/".
+            std::optional<DriveScan> pass;
+            if (inPass)
+                pass.emplace();
+            if (DriveExists(u'D') || ReadDriveStats(D).TotalGB != 0)
+                ++stale;
+        }
+        EXPECT_EQ(missed, 0) << "probes that did not see the volume just mounted, " << where;
+        EXPECT_EQ(stale, 0) << "probes that still saw the volume just unmounted, " << where;
     }
-    EXPECT_EQ(missed, 0) << "probes that did not see the volume just mounted";
-    EXPECT_EQ(stale, 0) << "probes that still saw the volume just unmounted";
+}
+
+TEST_F(RealMounts, UnderMountChurnEveryAnswerIsTheVolumesOwnOrNone)
+{
+    const std::string stick = folder("stick");
+    // Another process mounts and unmounts the volume, leaving it a moment each way so that
+    // answers can come through at all, and counts its rounds.
+    auto *rounds = static_cast<std::atomic<long> *>(::mmap(nullptr, sizeof(std::atomic<long>),
+                                                           PROT_READ | PROT_WRITE,
+                                                           MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(rounds, MAP_FAILED);
+    new (rounds) std::atomic<long>(0);
+    const pid_t churn = ::fork();
+    ASSERT_GE(churn, 0);
+    if (churn == 0) {
+        const timespec moment = {0, 200'000};
+        for (;;) {
+            if (::mount("tmpfs", stick.c_str(), "tmpfs", 0, "size=7g") == 0) {
+                ::nanosleep(&moment, nullptr);
+                ::umount2(stick.c_str(), 0);
+            }
+            ::nanosleep(&moment, nullptr);
+            ++*rounds;
+        }
+    }
+
+    // Inside a pass a drive's total and free come from one answer; outside one each figure
+    // stands alone. Either way a figure is the volume's own or none at all.
+    int answered = 0;
+    int wrong = 0;
+    const auto end = Clock::now() + 2s;
+    for (int round = 0; Clock::now() < end; ++round) {
+        if (round % 2 == 0) {
+            for (const auto &[letter, stats] : scanDrives()) {
+                if (letter == u'C')
+                    continue;
+                if (stats.TotalGB == 7 && stats.FreeGB == 7 && stats.UsedGB == 0)
+                    ++answered;
+                else
+                    ++wrong;
+            }
+        } else {
+            for (const int64_t bytes : {QueryDriveSize(D), QueryDriveFree(D)}) {
+                if (bytes == 7 * GiB)
+                    ++answered;
+                else if (bytes != -1)
+                    ++wrong;
+            }
+        }
+    }
+    ::kill(churn, SIGKILL);
+    ::waitpid(churn, nullptr, 0);
+    const long churned = rounds->load();
+    ::munmap(rounds, sizeof(std::atomic<long>));
+    EXPECT_EQ(wrong, 0) << "figures of another volume, or total and free of two, among "
+                        << answered + wrong;
+    EXPECT_GT(answered, 0) << "the volume was never seen";
+    EXPECT_GT(churned, 500) << "the volume hardly came and went";
+}
+
+TEST_F(RealMounts, ARenamedFolderAboveAMountPointNeverGivesTheRootDisksFigures)
+{
+    folder("srv");
+    folder("srv/a");
+    ASSERT_TRUE(mountTmpfs(folder("srv/a/mnt"), "7g"));
+    struct statvfs root = {};
+    ASSERT_EQ(::statvfs("/", &root), 0);
+    const int64_t rootGB = BytesToGB(SpaceFromStatvfs(root).totalBytes);
+    ASSERT_NE(rootGB, 7);
+    ASSERT_EQ(scanDrives()[u'D'].TotalGB, 7);
+
+    // The kernel does not count a rename as a change of its table; the old path, made again,
+    // leads to the root disk.
+    ASSERT_EQ(::rename((base + "/srv/a").c_str(), (base + "/srv/b").c_str()), 0);
+    folder("srv/a");
+    folder("srv/a/mnt");
+    std::map<char16_t, DriveStats> seen = scanDrives();
+    EXPECT_TRUE(!seen.count(u'D') || seen[u'D'].TotalGB == 7) << "D: showed " << seen[u'D'].TotalGB;
+    seen = scanDrives();
+    EXPECT_EQ(seen[u'D'].TotalGB, 7) << "found at its new path at the next scan";
+    EXPECT_EQ(source.volumeOf(u"D:\\")->mountPoint, base + "/srv/b/mnt");
+
+    // Outside a pass the moment's truth, at once.
+    ASSERT_EQ(::rename((base + "/srv/b").c_str(), (base + "/srv/c").c_str()), 0);
+    EXPECT_EQ(ReadDriveStats(D).TotalGB, 7);
+    EXPECT_EQ(source.volumeOf(u"D:\\")->mountPoint, base + "/srv/c/mnt");
+}
+
+TEST_F(RealMounts, ASymlinkPutInPlaceNeverCountsOneVolumeUnderTwoLetters)
+{
+    folder("a");
+    ASSERT_TRUE(mountTmpfs(folder("a/mnt"), "7g"));
+    ASSERT_TRUE(mountTmpfs(folder("z"), "9g"));
+    folder("z/mnt");
+    std::map<char16_t, DriveStats> seen = scanDrives();
+    ASSERT_EQ(seen[u'D'].TotalGB, 7);
+    ASSERT_EQ(seen[u'E'].TotalGB, 9);
+
+    // a/mnt now leads into the 9 GiB volume.
+    ASSERT_EQ(::rename((base + "/a").c_str(), (base + "/a.old").c_str()), 0);
+    ASSERT_EQ(::symlink("z", (base + "/a").c_str()), 0);
+    for (const char *when : {"right after the swap", "at the next scan"}) {
+        seen = scanDrives();
+        int nines = 0;
+        for (const auto &[letter, stats] : seen)
+            nines += stats.TotalGB == 9;
+        EXPECT_EQ(nines, 1) << when;
+        EXPECT_TRUE(!seen.count(u'D') || seen[u'D'].TotalGB == 7) << when;
+    }
+    EXPECT_EQ(seen[u'D'].TotalGB, 7) << "found at its new path";
+}
+
+namespace {
+
+constexpr FuseVolume::Figures fiveGiBTwoFree = {5 * GiB / 4096, 2 * GiB / 4096};
+
+} // namespace
+
+TEST_F(RealMounts, AVolumeInsideAStalledFuseVolumeCostsOneBoundThenNothing)
+{
+    const std::string point = folder("fuse");
+    FuseVolume fuse(point, fiveGiBTwoFree);
+    if (!fuse.failure().empty())
+        GTEST_SKIP() << fuse.failure();
+    ASSERT_TRUE(mountTmpfs(point + "/sub", "7g"));
+    std::map<char16_t, DriveStats> seen = scanDrives();
+    ASSERT_EQ(seen[u'D'].TotalGB, 5);
+    ASSERT_EQ(seen[u'E'].TotalGB, 7) << "the RAM disk inside the FUSE volume";
+
+    fuse.stall();
+    auto start = Clock::now();
+    seen = scanDrives();
+    EXPECT_LT(Clock::now() - start, 1500ms);
+    EXPECT_EQ(seen.count(u'D') + seen.count(u'E'), 0u);
+    EXPECT_EQ(seen.count(u'C'), 1u);
+    start = Clock::now();
+    seen = scanDrives();
+    EXPECT_LT(Clock::now() - start, 50ms) << "the next scan";
+    EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST_F(RealMounts, AFuseVolumeThatAnswersOnceThenStalls)
+{
+    const std::string point = folder("fuse");
+    FuseVolume fuse(point, fiveGiBTwoFree, 1);
+    if (!fuse.failure().empty())
+        GTEST_SKIP() << fuse.failure();
+
+    auto start = Clock::now();
+    std::map<char16_t, DriveStats> seen = scanDrives();
+    EXPECT_LT(Clock::now() - start, 1500ms) << "the scan";
+    EXPECT_EQ(seen[u'D'].TotalGB, 5);
+    EXPECT_EQ(seen[u'D'].FreeGB, 2) << "existence, size and free from its one answer";
+
+    start = Clock::now();
+    seen = scanDrives();
+    EXPECT_LT(Clock::now() - start, 1500ms) << "the total overview";
+    EXPECT_EQ(seen.count(u'D'), 0u);
+
+    start = Clock::now();
+    EXPECT_FALSE(DriveExists(u'D'));
+    EXPECT_EQ(ReadDriveStats(D).TotalGB, 0);
+    EXPECT_EQ(DriveDescription(D), point + " (fuse.volumo, volumo-test)");
+    EXPECT_LT(Clock::now() - start, 1500ms) << "queries outside a pass";
 }
 
 TEST_F(RealMounts, AVolumeHiddenByALaterMountOnTheFolderAboveIsGone)
