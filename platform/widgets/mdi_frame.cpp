@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 
@@ -178,7 +179,7 @@ void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
                 constexpr Qt::WindowStates away = Qt::WindowMinimized | Qt::WindowMaximized;
                 Child *entry = find(frame);
                 if (entry && (before & away) && !(now & away) && entry->restoredBounds.isValid()) {
-                    frame->setGeometry(entry->restoredBounds);
+                    frame->setGeometry(entry->restoredBounds.translated(-scrolled()));
                     entry->restoredBounds = QRect();
                 }
             });
@@ -294,7 +295,20 @@ QRect MdiFrame::Bounds(QWidget *child) const
         return {};
     if (isAway(*entry) && entry->restoredBounds.isValid())
         return entry->restoredBounds;
-    return entry->frame->geometry();
+    return entry->frame->geometry().translated(scrolled());
+}
+
+QPoint MdiFrame::scrolled() const
+{
+    return {area->horizontalScrollBar()->value(), area->verticalScrollBar()->value()};
+}
+
+void MdiFrame::toOrigin()
+{
+    // The area scrolls by moving its children; a layout made while it is scrolled starts where
+    // the user scrolled to, and leaves an empty band above it that the scroll bar still offers.
+    area->horizontalScrollBar()->setValue(0);
+    area->verticalScrollBar()->setValue(0);
 }
 
 void MdiFrame::SetBounds(QWidget *child, const QRect &bounds)
@@ -302,6 +316,7 @@ void MdiFrame::SetBounds(QWidget *child, const QRect &bounds)
     Child *entry = find(child);
     if (!entry)
         return;
+    toOrigin();
     // A minimized child stays an icon and a maximized one keeps filling the area; the bounds
     // wait for the child to be restored.
     if (isAway(*entry))
@@ -324,6 +339,8 @@ bool MdiFrame::IsMinimized(QWidget *child) const
 void MdiFrame::Minimize(QWidget *child)
 {
     if (Child *entry = find(child)) {
+        // The icons go to the bottom of the visible area, and stay there while it scrolls.
+        toOrigin();
         if (!isAway(*entry))
             entry->restoredBounds = entry->frame->geometry();
         entry->frame->showMinimized();
@@ -332,11 +349,13 @@ void MdiFrame::Minimize(QWidget *child)
 
 void MdiFrame::Cascade()
 {
+    toOrigin();
     area->cascadeSubWindows();
 }
 
 void MdiFrame::ArrangeIcons()
 {
+    toOrigin();
     // Oldest first, left to right along the bottom; a full row goes on in the row above.
     const QSize room = area->viewport()->size();
     int left = 0;

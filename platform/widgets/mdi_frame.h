@@ -52,13 +52,17 @@ public:
 
     void Close(QWidget *child);
 
-    // Bounds of the frame around a child, relative to the client area. Set on a minimized or
-    // maximized child they become its restored bounds.
+    // Bounds of the frame around a child in the client area's own coordinates, from its
+    // top-left corner with the scroll bars at their origin. Set on a minimized or maximized
+    // child they become its restored bounds.
     QRect Bounds(QWidget *child) const;
-    void SetBounds(QWidget *child, const QRect &bounds);
     bool IsMinimized(QWidget *child) const;
-    void Minimize(QWidget *child);
 
+    // The arrangements. Each first scrolls the client area back to its origin, so that what it
+    // lays out starts at the visible top-left corner; the scroll bars then show only while a
+    // child lies outside the visible area.
+    void SetBounds(QWidget *child, const QRect &bounds);
+    void Minimize(QWidget *child);
     void Cascade();
     // Lines the minimized children up along the bottom of the client area, row above row.
     void ArrangeIcons();
@@ -90,6 +94,8 @@ private:
     void showMenu();
     void showMenuNow();
     void activate(const Child &child);
+    void toOrigin();
+    QPoint scrolled() const;
 
     QMdiArea *area;
     // The bar and the menus may go before the children when the whole frame is torn down.
