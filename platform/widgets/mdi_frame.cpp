@@ -44,6 +44,16 @@ public:
         });
     }
 
+    ~ChildFrame() override
+    {
+        if (gone)
+            gone(this);
+    }
+
+    // Called first thing as the frame is torn down, before it deactivates itself and before
+    // its form goes.
+    void SetGone(std::function<void(QMdiSubWindow *)> handler) { gone = std::move(handler); }
+
     QString Caption() const { return caption; }
 
 protected:
@@ -84,6 +94,7 @@ protected:
     }
 
 private:
+    std::function<void(QMdiSubWindow *)> gone;
     QList<QAction *> systemEntries;
     QString caption;
     QString elided;
@@ -172,7 +183,18 @@ void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     frame->installEventFilter(this);
     children.insert(children.begin(), {frame, form, menu, std::move(onClose), false, {}});
-    connect(frame, &QObject::destroyed, this, &MdiFrame::removeChild);
+    // A child leaves the list before anything else happens as it goes: deactivating its frame
+    // moves the focus on, and whatever that runs must not find a child half torn down.
+    frame->SetGone([frames = QPointer<MdiFrame>(this)](QMdiSubWindow *gone) {
+        if (frames)
+            frames->removeChild(gone);
+    });
+    connect(form, &QObject::destroyed, this, [this, frame] {
+        if (find(frame)) {
+            removeChild(frame);
+            frame->deleteLater();
+        }
+    });
     // Bounds set while minimized or maximized take effect when the child is restored.
     connect(frame, &QMdiSubWindow::windowStateChanged, this,
             [this, frame](Qt::WindowStates before, Qt::WindowStates now) {
@@ -232,11 +254,13 @@ void MdiFrame::toFront(QMdiSubWindow *frame)
     showMenu();
 }
 
-void MdiFrame::removeChild(QObject *frame)
+void MdiFrame::removeChild(QMdiSubWindow *frame)
 {
-    children.erase(std::remove_if(children.begin(), children.end(),
-                                  [frame](const Child &entry) { return entry.frame == frame; }),
-                   children.end());
+    const auto gone = std::remove_if(children.begin(), children.end(),
+                                     [frame](const Child &entry) { return entry.frame == frame; });
+    if (gone == children.end())
+        return;
+    children.erase(gone, children.end());
     showMenu();
     emit ChildrenChanged();
 }
@@ -267,10 +291,17 @@ void MdiFrame::showMenuNow()
 
 void MdiFrame::Close(QWidget *child)
 {
-    Child *entry = find(child);
+    const Child *asked = find(child);
+    if (!asked || asked->closing)
+        return;
+    // The close handler may open or close children, which moves the list in memory: it runs
+    // from a copy, and the entry is looked up again afterwards.
+    const QPointer<QMdiSubWindow> frame = asked->frame;
+    const std::function<TCloseAction()> onClose = asked->onClose;
+    const TCloseAction action = onClose ? onClose() : caMinimize;
+    Child *entry = frame ? find(frame) : nullptr;
     if (!entry || entry->closing)
         return;
-    const TCloseAction action = entry->onClose ? entry->onClose() : caMinimize;
     switch (action) {
     case caFree:
         // Destroyed once control is back in the event loop; visible and listed until then.

@@ -90,7 +90,7 @@ private:
     Child *find(const QWidget *child);
     const Child *find(const QWidget *child) const;
     void toFront(QMdiSubWindow *frame);
-    void removeChild(QObject *frame);
+    void removeChild(QMdiSubWindow *frame);
     void showMenu();
     void showMenuNow();
     void activate(const Child &child);

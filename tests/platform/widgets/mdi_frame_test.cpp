@@ -57,6 +57,58 @@ TEST(MdiFrame, CloseFromTheChildsOwnMenuReturnsThroughItsHandler)
     ASSERT_TRUE(WaitFor([&] { return child.isNull(); }));
 }
 
+TEST(MdiFrame, ACloseHandlerMayOpenOtherChildrenWhileItRuns)
+{
+    TestFrame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    int asked = 0;
+    auto *form = new QWidget;
+    QPointer<QWidget> closed = form;
+    frame.mdi.AddChild(form, nullptr, QSize(200, 100), [&] {
+        ++asked;
+        for (int i = 0; i < 40; ++i)
+            frame.addChild(QString::number(i));
+        return caFree;
+    });
+    frame.mdi.Close(form);
+    frame.mdi.Close(form);
+    EXPECT_EQ(asked, 1) << "closing twice asks once";
+    EXPECT_FALSE(closed.isNull());
+    ASSERT_TRUE(WaitFor([&] { return closed.isNull(); }));
+    EXPECT_EQ(frame.mdi.MDIChildCount(), 40);
+}
+
+TEST(MdiFrame, WhateverRunsWhileAChildIsTornDownSeesItOffTheList)
+{
+    TestFrame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    frame.addChild(QStringLiteral("A"));
+    QWidget *b = frame.addChild(QStringLiteral("B"));
+    ASSERT_EQ(Screen->ActiveForm(), b);
+    // The active child's frame deactivates itself as it goes, which moves the focus on and so
+    // changes the active form.
+    QStringList listed;
+    const QObject listening; // gone before the frame
+    const auto note = [&] {
+        listed << frame.order().join(u',');
+    };
+    QObject::connect(Screen, &TScreen::ActiveFormChanged, &listening, note);
+    QObject::connect(frame.mdi.SubWindowOf(b), &QMdiSubWindow::windowStateChanged, &listening,
+                     note);
+    frame.mdi.Close(b);
+    listed.clear();
+    ASSERT_TRUE(WaitFor([&] { return frame.mdi.MDIChildCount() == 1; }));
+    EXPECT_FALSE(listed.isEmpty());
+    for (const QString &children : listed)
+        EXPECT_EQ(children, QStringLiteral("A"));
+
+    // A form destroyed on its own takes its frame along.
+    QPointer<QMdiSubWindow> aFrame = frame.mdi.SubWindowOf(frame.mdi.MDIChildren(0));
+    delete frame.mdi.MDIChildren(0);
+    EXPECT_EQ(frame.mdi.MDIChildCount(), 0);
+    EXPECT_TRUE(WaitFor([&] { return aFrame.isNull(); }));
+}
+
 TEST(MdiFrame, OtherCloseActions)
 {
     TestFrame frame;
