@@ -6,12 +6,14 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 
@@ -38,6 +40,12 @@ public:
         systemEntries = menu->actions();
         for (QAction *entry : std::as_const(systemEntries))
             menu->removeAction(entry);
+        // The last entry closes the window. Its keys are the platform's, Ctrl+W alone on X11;
+        // an MDI user's hands know Ctrl+F4, and the menu shows the first.
+        if (!systemEntries.isEmpty()) {
+            systemEntries.last()->setShortcuts(
+                {QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)});
+        }
         connect(menu, &QMenu::aboutToShow, this, [this, menu] {
             if (menu->isEmpty())
                 menu->addActions(systemEntries);
@@ -133,6 +141,22 @@ MdiFrame::MdiFrame(QMdiArea *area, QMenuBar *bar, TMainMenu *frameMenu, QObject 
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(area, &QMdiArea::subWindowActivated, this, &MdiFrame::toFront);
+    // Ctrl+Tab in a QMdiArea switches back and forth between the last two children and shows
+    // a rubber band while Ctrl is held; the shortcut comes first and goes round all of them.
+    const struct
+    {
+        QKeyCombination keys;
+        void (MdiFrame::*handler)();
+    } keys[] = {
+        {Qt::Key_F10, &MdiFrame::enterMenuBar},
+        {Qt::CTRL | Qt::Key_F6, &MdiFrame::activateNext},
+        {Qt::CTRL | Qt::Key_Tab, &MdiFrame::activateNext},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_F6, &MdiFrame::activatePrevious},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Tab, &MdiFrame::activatePrevious},
+    };
+    for (const auto &[combination, handler] : keys)
+        connect(new QShortcut(QKeySequence(combination), area), &QShortcut::activated, this,
+                handler);
     showMenuNow();
     // A child whose control takes the focus (a click into it) becomes the active child.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
@@ -226,8 +250,10 @@ void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
 
 void MdiFrame::activate(const Child &child)
 {
+    // Activating reorders the list under `child`: hold on to what it names first.
+    QWidget *form = child.form;
     area->setActiveSubWindow(child.frame);
-    child.form->setFocus(Qt::OtherFocusReason);
+    form->setFocus(Qt::OtherFocusReason);
 }
 
 MdiFrame::Opening::Opening(MdiFrame &frame) : frame(frame)
@@ -242,6 +268,36 @@ MdiFrame::Opening::~Opening()
     frame.openedInOpening = false;
     if (!frame.children.empty())
         frame.activate(frame.children.front());
+}
+
+void MdiFrame::enterMenuBar()
+{
+    // The menu bar enters its keyboard mode on a lone Alt only, through an event filter of its
+    // own; F10 hands it the same two events. A modifier key's event reports its own modifier
+    // flipped: made without Alt, it says Alt is down.
+    if (!bar || !bar->isVisible())
+        return;
+    QKeyEvent alt(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar->window(), &alt);
+    QKeyEvent released(QEvent::KeyRelease, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(bar->window(), &released);
+}
+
+void MdiFrame::activateNext()
+{
+    // As the desktop's MDI does it: the active child goes to the back, so that pressing on
+    // goes round all of them.
+    if (children.size() < 2)
+        return;
+    std::rotate(children.begin(), children.begin() + 1, children.end());
+    activate(children.front());
+}
+
+void MdiFrame::activatePrevious()
+{
+    if (children.size() < 2)
+        return;
+    activate(children.back());
 }
 
 void MdiFrame::toFront(QMdiSubWindow *frame)

@@ -19,7 +19,9 @@ enum TCloseAction { caNone, caHide, caFree, caMinimize };
 // The child forms of a frame: opened in its client area, listed most recently focused first,
 // closed by their close handler's action (a freed child is destroyed once control is back in
 // the event loop and stays visible and listed until then), and the menu bar showing the menu of
-// the child in front, or the frame's own when there is none.
+// the child in front, or the frame's own when there is none. The keys of an MDI desktop work in
+// the frame's window: F10 (like a lone Alt) enters the menu bar, Ctrl+F4 closes the active
+// child, Ctrl+F6 and Ctrl+Tab go to the next child and, with Shift, to the previous one.
 class MdiFrame : public QObject
 {
     Q_OBJECT
@@ -96,6 +98,9 @@ private:
     void activate(const Child &child);
     void toOrigin();
     QPoint scrolled() const;
+    void enterMenuBar();
+    void activateNext();
+    void activatePrevious();
 
     QMdiArea *area;
     // The bar and the menus may go before the children when the whole frame is torn down.
