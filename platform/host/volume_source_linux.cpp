@@ -158,8 +158,14 @@ std::string LinuxVolumeSource::describe(const std::u16string &root)
     const Entry *entry = find(root);
     if (!entry)
         return {};
+    // "/" without a line in the mount table (some chroots) has neither type nor source.
     const Volume &volume = entry->volume;
-    return volume.mountPoint + " (" + volume.fsType + ", " + volume.source + ")";
+    std::string details;
+    for (const std::string *part : {&volume.fsType, &volume.source}) {
+        if (!part->empty())
+            details += (details.empty() ? "" : ", ") + *part;
+    }
+    return details.empty() ? volume.mountPoint : volume.mountPoint + " (" + details + ")";
 }
 
 LinuxVolumeSource::Answer LinuxVolumeSource::ask(const StatFunction &stat, const std::string &path,
