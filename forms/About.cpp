@@ -4,6 +4,7 @@
 #include "application.h"
 #include "buttons.h"
 #include "fonts.h"
+#include "link_clicks.h"
 #include "link_opener.h"
 #include "panel.h"
 #include "ticker.h"
@@ -12,7 +13,6 @@
 #include <QEvent>
 #include <QLabel>
 #include <QMessageBox>
-#include <QMouseEvent>
 
 TFormInfo *FormInfo = nullptr;
 int32_t TickerPos = 0;
@@ -47,31 +47,6 @@ QLabel *link(QWidget *parent, const QString &text, QPoint at)
     result->setCursor(Qt::PointingHandCursor);
     return result;
 }
-
-// Runs a handler when the label is clicked with the left mouse button.
-class ClickFilter : public QObject
-{
-public:
-    ClickFilter(QLabel *label, std::function<void()> onClick)
-        : QObject(label), onClick(std::move(onClick))
-    {
-        label->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::MouseButtonRelease &&
-            static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-            onClick();
-            return true;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> onClick;
-};
 
 } // namespace
 
@@ -121,8 +96,8 @@ TFormInfo::TFormInfo(QWidget *parent)
     ticker.setColor(QPalette::WindowText, QColor(0, 255, 255)); // aqua
     Label4->setPalette(ticker);
 
-    new ClickFilter(Label2, EventHandler([this] { Label2Click(Label2); }));
-    new ClickFilter(Label3, EventHandler([this] { Label3Click(Label3); }));
+    new LinkClicks(Label2, EventHandler([this] { Label2Click(Label2); }));
+    new LinkClicks(Label3, EventHandler([this] { Label3Click(Label3); }));
 
     OKButton = new TBitBtn(this);
     OKButton->SetKind(TBitBtn::bkOK);

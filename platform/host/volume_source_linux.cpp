@@ -202,7 +202,13 @@ std::string LinuxVolumeSource::describe(const std::u16string &root)
     const std::optional<Volume> volume = volumeOf(root);
     if (!volume)
         return {};
-    return volume->mountPoint + " (" + volume->fsType + ", " + volume->source + ")";
+    // "/" without a line in the mount table (some chroots) has neither type nor source.
+    std::string details;
+    for (const std::string *part : {&volume->fsType, &volume->source}) {
+        if (!part->empty())
+            details += (details.empty() ? "" : ", ") + *part;
+    }
+    return details.empty() ? volume->mountPoint : volume->mountPoint + " (" + details + ")";
 }
 
 std::optional<VolumeSpace> LinuxVolumeSource::space(const std::u16string &root)

@@ -23,12 +23,22 @@ namespace {
 
 const char *const showHintProperty = "volumoShowHint";
 
-// The platform style, except that it makes each of its standard pictures once. Every drive
-// window's frame asks for seven of them for its system menu, and the style decodes them from
-// image files afresh each time: a sixth of opening a drive window went into that.
+// The platform style, except that it makes each of its standard pictures once, and that a
+// lone Alt enters the menu bar whatever the desktop's style says (GTK-like styles leave it
+// off). Every drive window's frame asks for seven pictures for its system menu, and the style
+// decodes them from image files afresh each time: a sixth of opening a drive window went into
+// that.
 class PictureKeepingStyle : public QProxyStyle
 {
 public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *answer) const override
+    {
+        if (hint == SH_MenuBar_AltKeyNavigation)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, answer);
+    }
+
     QIcon standardIcon(StandardPixmap picture, const QStyleOption *option,
                        const QWidget *widget) const override
     {

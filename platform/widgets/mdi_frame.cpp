@@ -6,11 +6,14 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 
@@ -37,11 +40,27 @@ public:
         systemEntries = menu->actions();
         for (QAction *entry : std::as_const(systemEntries))
             menu->removeAction(entry);
+        // The last entry closes the window. Its keys are the platform's, Ctrl+W alone on X11;
+        // an MDI user's hands know Ctrl+F4, and the menu shows the first.
+        if (!systemEntries.isEmpty()) {
+            systemEntries.last()->setShortcuts(
+                {QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)});
+        }
         connect(menu, &QMenu::aboutToShow, this, [this, menu] {
             if (menu->isEmpty())
                 menu->addActions(systemEntries);
         });
     }
+
+    ~ChildFrame() override
+    {
+        if (gone)
+            gone(this);
+    }
+
+    // Called first thing as the frame is torn down, before it deactivates itself and before
+    // its form goes.
+    void SetGone(std::function<void(QMdiSubWindow *)> handler) { gone = std::move(handler); }
 
     QString Caption() const { return caption; }
 
@@ -83,6 +102,7 @@ protected:
     }
 
 private:
+    std::function<void(QMdiSubWindow *)> gone;
     QList<QAction *> systemEntries;
     QString caption;
     QString elided;
@@ -121,6 +141,22 @@ MdiFrame::MdiFrame(QMdiArea *area, QMenuBar *bar, TMainMenu *frameMenu, QObject 
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(area, &QMdiArea::subWindowActivated, this, &MdiFrame::toFront);
+    // Ctrl+Tab in a QMdiArea switches back and forth between the last two children and shows
+    // a rubber band while Ctrl is held; the shortcut comes first and goes round all of them.
+    const struct
+    {
+        QKeyCombination keys;
+        void (MdiFrame::*handler)();
+    } keys[] = {
+        {Qt::Key_F10, &MdiFrame::enterMenuBar},
+        {Qt::CTRL | Qt::Key_F6, &MdiFrame::activateNext},
+        {Qt::CTRL | Qt::Key_Tab, &MdiFrame::activateNext},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_F6, &MdiFrame::activatePrevious},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Tab, &MdiFrame::activatePrevious},
+    };
+    for (const auto &[combination, handler] : keys)
+        connect(new QShortcut(QKeySequence(combination), area), &QShortcut::activated, this,
+                handler);
     showMenuNow();
     // A child whose control takes the focus (a click into it) becomes the active child.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
@@ -171,14 +207,25 @@ void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     frame->installEventFilter(this);
     children.insert(children.begin(), {frame, form, menu, std::move(onClose), false, {}});
-    connect(frame, &QObject::destroyed, this, &MdiFrame::removeChild);
+    // A child leaves the list before anything else happens as it goes: deactivating its frame
+    // moves the focus on, and whatever that runs must not find a child half torn down.
+    frame->SetGone([frames = QPointer<MdiFrame>(this)](QMdiSubWindow *gone) {
+        if (frames)
+            frames->removeChild(gone);
+    });
+    connect(form, &QObject::destroyed, this, [this, frame] {
+        if (find(frame)) {
+            removeChild(frame);
+            frame->deleteLater();
+        }
+    });
     // Bounds set while minimized or maximized take effect when the child is restored.
     connect(frame, &QMdiSubWindow::windowStateChanged, this,
             [this, frame](Qt::WindowStates before, Qt::WindowStates now) {
                 constexpr Qt::WindowStates away = Qt::WindowMinimized | Qt::WindowMaximized;
                 Child *entry = find(frame);
                 if (entry && (before & away) && !(now & away) && entry->restoredBounds.isValid()) {
-                    frame->setGeometry(entry->restoredBounds);
+                    frame->setGeometry(entry->restoredBounds.translated(-scrolled()));
                     entry->restoredBounds = QRect();
                 }
             });
@@ -203,8 +250,10 @@ void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
 
 void MdiFrame::activate(const Child &child)
 {
+    // Activating reorders the list under `child`: hold on to what it names first.
+    QWidget *form = child.form;
     area->setActiveSubWindow(child.frame);
-    child.form->setFocus(Qt::OtherFocusReason);
+    form->setFocus(Qt::OtherFocusReason);
 }
 
 MdiFrame::Opening::Opening(MdiFrame &frame) : frame(frame)
@@ -221,6 +270,36 @@ MdiFrame::Opening::~Opening()
         frame.activate(frame.children.front());
 }
 
+void MdiFrame::enterMenuBar()
+{
+    // The menu bar enters its keyboard mode on a lone Alt only, through an event filter of its
+    // own; F10 hands it the same two events. A modifier key's event reports its own modifier
+    // flipped: made without Alt, it says Alt is down.
+    if (!bar || !bar->isVisible())
+        return;
+    QKeyEvent alt(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar->window(), &alt);
+    QKeyEvent released(QEvent::KeyRelease, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(bar->window(), &released);
+}
+
+void MdiFrame::activateNext()
+{
+    // As the desktop's MDI does it: the active child goes to the back, so that pressing on
+    // goes round all of them.
+    if (children.size() < 2)
+        return;
+    std::rotate(children.begin(), children.begin() + 1, children.end());
+    activate(children.front());
+}
+
+void MdiFrame::activatePrevious()
+{
+    if (children.size() < 2)
+        return;
+    activate(children.back());
+}
+
 void MdiFrame::toFront(QMdiSubWindow *frame)
 {
     const auto it = std::find_if(children.begin(), children.end(),
@@ -231,11 +310,13 @@ void MdiFrame::toFront(QMdiSubWindow *frame)
     showMenu();
 }
 
-void MdiFrame::removeChild(QObject *frame)
+void MdiFrame::removeChild(QMdiSubWindow *frame)
 {
-    children.erase(std::remove_if(children.begin(), children.end(),
-                                  [frame](const Child &entry) { return entry.frame == frame; }),
-                   children.end());
+    const auto gone = std::remove_if(children.begin(), children.end(),
+                                     [frame](const Child &entry) { return entry.frame == frame; });
+    if (gone == children.end())
+        return;
+    children.erase(gone, children.end());
     showMenu();
     emit ChildrenChanged();
 }
@@ -266,10 +347,17 @@ void MdiFrame::showMenuNow()
 
 void MdiFrame::Close(QWidget *child)
 {
-    Child *entry = find(child);
+    const Child *asked = find(child);
+    if (!asked || asked->closing)
+        return;
+    // The close handler may open or close children, which moves the list in memory: it runs
+    // from a copy, and the entry is looked up again afterwards.
+    const QPointer<QMdiSubWindow> frame = asked->frame;
+    const std::function<TCloseAction()> onClose = asked->onClose;
+    const TCloseAction action = onClose ? onClose() : caMinimize;
+    Child *entry = frame ? find(frame) : nullptr;
     if (!entry || entry->closing)
         return;
-    const TCloseAction action = entry->onClose ? entry->onClose() : caMinimize;
     switch (action) {
     case caFree:
         // Destroyed once control is back in the event loop; visible and listed until then.
@@ -294,7 +382,20 @@ QRect MdiFrame::Bounds(QWidget *child) const
         return {};
     if (isAway(*entry) && entry->restoredBounds.isValid())
         return entry->restoredBounds;
-    return entry->frame->geometry();
+    return entry->frame->geometry().translated(scrolled());
+}
+
+QPoint MdiFrame::scrolled() const
+{
+    return {area->horizontalScrollBar()->value(), area->verticalScrollBar()->value()};
+}
+
+void MdiFrame::toOrigin()
+{
+    // The area scrolls by moving its children; a layout made while it is scrolled starts where
+    // the user scrolled to, and leaves an empty band above it that the scroll bar still offers.
+    area->horizontalScrollBar()->setValue(0);
+    area->verticalScrollBar()->setValue(0);
 }
 
 void MdiFrame::SetBounds(QWidget *child, const QRect &bounds)
@@ -302,6 +403,7 @@ void MdiFrame::SetBounds(QWidget *child, const QRect &bounds)
     Child *entry = find(child);
     if (!entry)
         return;
+    toOrigin();
     // A minimized child stays an icon and a maximized one keeps filling the area; the bounds
     // wait for the child to be restored.
     if (isAway(*entry))
@@ -324,6 +426,8 @@ bool MdiFrame::IsMinimized(QWidget *child) const
 void MdiFrame::Minimize(QWidget *child)
 {
     if (Child *entry = find(child)) {
+        // The icons go to the bottom of the visible area, and stay there while it scrolls.
+        toOrigin();
         if (!isAway(*entry))
             entry->restoredBounds = entry->frame->geometry();
         entry->frame->showMinimized();
@@ -332,11 +436,13 @@ void MdiFrame::Minimize(QWidget *child)
 
 void MdiFrame::Cascade()
 {
+    toOrigin();
     area->cascadeSubWindows();
 }
 
 void MdiFrame::ArrangeIcons()
 {
+    toOrigin();
     // Oldest first, left to right along the bottom; a full row goes on in the row above.
     const QSize room = area->viewport()->size();
     int left = 0;

@@ -19,7 +19,9 @@ enum TCloseAction { caNone, caHide, caFree, caMinimize };
 // The child forms of a frame: opened in its client area, listed most recently focused first,
 // closed by their close handler's action (a freed child is destroyed once control is back in
 // the event loop and stays visible and listed until then), and the menu bar showing the menu of
-// the child in front, or the frame's own when there is none.
+// the child in front, or the frame's own when there is none. The keys of an MDI desktop work in
+// the frame's window: F10 (like a lone Alt) enters the menu bar, Ctrl+F4 closes the active
+// child, Ctrl+F6 and Ctrl+Tab go to the next child and, with Shift, to the previous one.
 class MdiFrame : public QObject
 {
     Q_OBJECT
@@ -52,13 +54,17 @@ public:
 
     void Close(QWidget *child);
 
-    // Bounds of the frame around a child, relative to the client area. Set on a minimized or
-    // maximized child they become its restored bounds.
+    // Bounds of the frame around a child in the client area's own coordinates, from its
+    // top-left corner with the scroll bars at their origin. Set on a minimized or maximized
+    // child they become its restored bounds.
     QRect Bounds(QWidget *child) const;
-    void SetBounds(QWidget *child, const QRect &bounds);
     bool IsMinimized(QWidget *child) const;
-    void Minimize(QWidget *child);
 
+    // The arrangements. Each first scrolls the client area back to its origin, so that what it
+    // lays out starts at the visible top-left corner; the scroll bars then show only while a
+    // child lies outside the visible area.
+    void SetBounds(QWidget *child, const QRect &bounds);
+    void Minimize(QWidget *child);
     void Cascade();
     // Lines the minimized children up along the bottom of the client area, row above row.
     void ArrangeIcons();
@@ -86,10 +92,15 @@ private:
     Child *find(const QWidget *child);
     const Child *find(const QWidget *child) const;
     void toFront(QMdiSubWindow *frame);
-    void removeChild(QObject *frame);
+    void removeChild(QMdiSubWindow *frame);
     void showMenu();
     void showMenuNow();
     void activate(const Child &child);
+    void toOrigin();
+    QPoint scrolled() const;
+    void enterMenuBar();
+    void activateNext();
+    void activatePrevious();
 
     QMdiArea *area;
     // The bar and the menus may go before the children when the whole frame is torn down.

@@ -153,6 +153,51 @@ TEST_F(AboutDialog, LinksGoToTheOpener)
     dialog->SetOpener(CreateHostLinkOpener());
 }
 
+TEST_F(AboutDialog, ALinkOpensOncePerClickWithPressAndReleaseOnIt)
+{
+    QStringList links;
+    dialog->SetOpener(std::make_unique<RecordingOpener>(links, RecordingOpener::never));
+    QLabel *link = dialog->Label3;
+    const QPoint away = link->rect().center() + QPoint(80, 0);
+    struct Row
+    {
+        const char *name;
+        std::function<void()> mouse;
+        int opened;
+    };
+    const Row rows[] = {
+        {"a click", [&] { QTest::mouseClick(link, Qt::LeftButton); }, 1},
+        {"a double click, as the desktop delivers it",
+         [&] {
+             QTest::mouseClick(link, Qt::LeftButton);
+             QTest::mousePress(link, Qt::LeftButton);
+             QTest::mouseDClick(link, Qt::LeftButton);
+             QTest::mouseRelease(link, Qt::LeftButton);
+         },
+         1},
+        {"pressed, dragged 80 px away and released there",
+         [&] {
+             QTest::mousePress(link, Qt::LeftButton);
+             QTest::mouseMove(link, away);
+             QTest::mouseRelease(link, Qt::LeftButton, {}, away);
+         },
+         0},
+        {"released on it, pressed elsewhere", [&] { QTest::mouseRelease(link, Qt::LeftButton); },
+         0},
+        {"the right button", [&] { QTest::mouseClick(link, Qt::RightButton); }, 0},
+        {"a click after all that", [&] { QTest::mouseClick(link, Qt::LeftButton); }, 1},
+    };
+    for (const Row &row : rows) {
+        links.clear();
+        show([&] {
+            row.mouse();
+            dialog->OKButton->click();
+        });
+        EXPECT_EQ(links.size(), row.opened) << row.name;
+    }
+    dialog->SetOpener(CreateHostLinkOpener());
+}
+
 TEST_F(AboutDialog, ALinkThatCannotBeOpenedSaysSoAndTheDialogStays)
 {
     QStringList links;

@@ -187,3 +187,70 @@ TEST_F(Arrangement, AMaximizedWindowStaysMaximizedWhenTheFrameChangesSize)
     program.main->resize(program.main->width() - 40, program.main->height() - 30);
     QTest::qWait(20);
 }
+
+TEST_F(Arrangement, EveryArrangementStartsAtTheTopLeftWithTheScrollBarsAtTheirOrigin)
+{
+    TMainForm *main = program.main;
+    QMdiArea *area = main->Frame()->Area();
+    QScrollBar *vertical = area->verticalScrollBar();
+    QScrollBar *horizontal = area->horizontalScrollBar();
+    const auto resize = [main](int dx) {
+        main->resize(main->width() + dx, main->height());
+        QTest::qWait(20);
+    };
+    struct Row
+    {
+        const char *name;
+        std::function<void()> arrange;
+        bool topLeftCell; // minimized windows aside, the first window is in the top-left cell
+    };
+    const Row rows[] = {
+        {"Nebeneinander", [&] { main->WindowTileItemClick(main->WindowTileItem); }, true},
+        {"Aktualisieren", [&] { program.Refresh(); }, true},
+        {"the frame 4 px narrower", [&] { resize(-4); }, true},
+        {"Überlappend", [&] { main->WindowCascadeItemClick(main->WindowCascadeItem); }, true},
+        {"Alle verkleinern", [&] { main->WindowMinimizeItemClick(main->WindowMinimizeItem); },
+         false},
+        {"Symbole anordnen",
+         [&] {
+             for (int i = 0; i < 3; ++i)
+                 main->Frame()->Minimize(main->MDIChildren(i));
+             main->WindowArrangeItemClick(main->WindowArrangeItem);
+         },
+         false},
+    };
+    for (const Row &row : rows) {
+        drives(9);
+        grid(2, 1);
+        QTest::qWait(20);
+        vertical->triggerAction(QAbstractSlider::SliderToMaximum);
+        ASSERT_GT(vertical->value(), 1000) << row.name << ": scrolled to the bottom";
+        row.arrange();
+        QTest::qWait(20);
+
+        EXPECT_EQ(vertical->value(), 0) << row.name;
+        EXPECT_EQ(vertical->minimum(), 0) << row.name;
+        EXPECT_EQ(horizontal->value(), 0) << row.name;
+        QRect all;
+        QRect open;
+        for (QMdiSubWindow *window : area->subWindowList()) {
+            const QRect place = window->geometry();
+            EXPECT_GE(place.top(), 0) << row.name << ": none above the viewport";
+            EXPECT_GE(place.left(), 0) << row.name;
+            if (window->isMinimized()) {
+                EXPECT_TRUE(area->viewport()->rect().contains(place))
+                    << row.name << ": icons in view";
+            } else {
+                open |= place;
+            }
+            all |= place;
+        }
+        if (row.topLeftCell) {
+            EXPECT_EQ(open.topLeft(), QPoint(0, 0))
+                << row.name << ": a window in the top-left cell";
+        }
+        EXPECT_EQ(vertical->isVisible(), all.bottom() >= area->viewport()->height())
+            << row.name << ": a scroll bar only while a window lies below the visible area";
+    }
+    resize(4);
+}

@@ -152,6 +152,32 @@ TEST(LinuxVolumeSource, LettersMapOntoMountPoints)
     }
 }
 
+TEST(LinuxVolumeSource, DescriptionsNameMountPointTypeAndSource)
+{
+    struct Row
+    {
+        const char *name;
+        const char *table;
+        const char16_t *root;
+        std::string description;
+    };
+    const Row rows[] = {
+        {"the root", table, u"C:\\", "/ (ext4, /dev/sda1)"},
+        {"a FUSE volume", table, u"F:\\", "/mnt/remote (fuse.sshfs, me@host:/)"},
+        {"no drive", table, u"G:\\", ""},
+        {"the root without a line in the table", "21 20 0:50 / /mnt/ram rw - tmpfs tmpfs rw\n",
+         u"C:\\", "/"},
+        {"the next volume in that table", "21 20 0:50 / /mnt/ram rw - tmpfs tmpfs rw\n", u"D:\\",
+         "/mnt/ram (tmpfs, tmpfs)"},
+    };
+    for (const Row &row : rows) {
+        RecordedMountTable recorded(row.table);
+        LinuxVolumeSource source(
+            recorded.path, [](const char *, struct statvfs *) { return 0; }, 1s);
+        EXPECT_EQ(source.describe(row.root), row.description) << row.name;
+    }
+}
+
 TEST(LinuxVolumeSource, FailingStatvfsIsAFailure)
 {
     RecordedMountTable recorded(table);

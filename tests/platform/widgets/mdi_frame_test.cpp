@@ -2,6 +2,7 @@
 
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QProxyStyle>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -55,6 +56,58 @@ TEST(MdiFrame, CloseFromTheChildsOwnMenuReturnsThroughItsHandler)
     close->trigger();
     EXPECT_EQ(titleAfterClose, QStringLiteral("A"));
     ASSERT_TRUE(WaitFor([&] { return child.isNull(); }));
+}
+
+TEST(MdiFrame, ACloseHandlerMayOpenOtherChildrenWhileItRuns)
+{
+    TestFrame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    int asked = 0;
+    auto *form = new QWidget;
+    QPointer<QWidget> closed = form;
+    frame.mdi.AddChild(form, nullptr, QSize(200, 100), [&] {
+        ++asked;
+        for (int i = 0; i < 40; ++i)
+            frame.addChild(QString::number(i));
+        return caFree;
+    });
+    frame.mdi.Close(form);
+    frame.mdi.Close(form);
+    EXPECT_EQ(asked, 1) << "closing twice asks once";
+    EXPECT_FALSE(closed.isNull());
+    ASSERT_TRUE(WaitFor([&] { return closed.isNull(); }));
+    EXPECT_EQ(frame.mdi.MDIChildCount(), 40);
+}
+
+TEST(MdiFrame, WhateverRunsWhileAChildIsTornDownSeesItOffTheList)
+{
+    TestFrame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    frame.addChild(QStringLiteral("A"));
+    QWidget *b = frame.addChild(QStringLiteral("B"));
+    ASSERT_EQ(Screen->ActiveForm(), b);
+    // The active child's frame deactivates itself as it goes, which moves the focus on and so
+    // changes the active form.
+    QStringList listed;
+    const QObject listening; // gone before the frame
+    const auto note = [&] {
+        listed << frame.order().join(u',');
+    };
+    QObject::connect(Screen, &TScreen::ActiveFormChanged, &listening, note);
+    QObject::connect(frame.mdi.SubWindowOf(b), &QMdiSubWindow::windowStateChanged, &listening,
+                     note);
+    frame.mdi.Close(b);
+    listed.clear();
+    ASSERT_TRUE(WaitFor([&] { return frame.mdi.MDIChildCount() == 1; }));
+    EXPECT_FALSE(listed.isEmpty());
+    for (const QString &children : listed)
+        EXPECT_EQ(children, QStringLiteral("A"));
+
+    // A form destroyed on its own takes its frame along.
+    QPointer<QMdiSubWindow> aFrame = frame.mdi.SubWindowOf(frame.mdi.MDIChildren(0));
+    delete frame.mdi.MDIChildren(0);
+    EXPECT_EQ(frame.mdi.MDIChildCount(), 0);
+    EXPECT_TRUE(WaitFor([&] { return aFrame.isNull(); }));
 }
 
 TEST(MdiFrame, OtherCloseActions)
@@ -206,7 +259,11 @@ TEST(MdiFrame, SystemMenuShowsItsEntriesInGermanWithTheWindowsState)
         if (menu) {
             for (QAction *action : menu->actions()) {
                 if (!action->isSeparator() && action->isVisible())
-                    entries << action->text() + (action->isEnabled() ? "" : " (aus)");
+                    entries << action->text() + (action->isEnabled() ? "" : " (aus)") +
+                                   (action->shortcut().isEmpty()
+                                        ? QString()
+                                        : u' ' + action->shortcut().toString(
+                                                     QKeySequence::NativeText));
             }
             menu->close();
         }
@@ -214,11 +271,114 @@ TEST(MdiFrame, SystemMenuShowsItsEntriesInGermanWithTheWindowsState)
     };
     EXPECT_EQ(opened(),
               (QStringList{"Wieder&herstellen (aus)", "Ver&schieben", "&Größe", "M&inimieren",
-                           "Ma&ximieren", "Im &Vordergrund bleiben", "Schl&ießen"}));
+                           "Ma&ximieren", "Im &Vordergrund bleiben", "Schl&ießen Strg+F4"}));
     frame.mdi.Minimize(child);
     ASSERT_TRUE(frame.mdi.IsMinimized(child));
     EXPECT_EQ(opened(), (QStringList{"Wieder&herstellen", "Ver&schieben (aus)", "&Größe (aus)",
                                      "M&inimieren (aus)", "Ma&ximieren", "Im &Vordergrund bleiben",
-                                     "Schl&ießen"}))
+                                     "Schl&ießen Strg+F4"}))
         << "opened a second time, the entries are there once, in the state the window is in";
+}
+
+TEST(MdiFrame, CtrlF6AndCtrlTabGoToTheNextChildCtrlF4ClosesTheActiveOne)
+{
+    TestFrame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    frame.addChild(QStringLiteral("A"));
+    frame.addChild(QStringLiteral("B"));
+    frame.addChild(QStringLiteral("C"));
+    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+    const Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+    struct Row
+    {
+        const char *name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QStringList order; // most recently focused first: the one that went comes last
+    };
+    const Row rows[] = {
+        {"Ctrl+F6", Qt::Key_F6, ctrl, {"B", "A", "C"}},
+        {"Ctrl+F6 again", Qt::Key_F6, ctrl, {"A", "C", "B"}},
+        {"Ctrl+F6 round to the first", Qt::Key_F6, ctrl, {"C", "B", "A"}},
+        {"Ctrl+Shift+F6", Qt::Key_F6, ctrlShift, {"A", "C", "B"}},
+        {"Ctrl+Tab", Qt::Key_Tab, ctrl, {"C", "B", "A"}},
+        {"Ctrl+Tab again", Qt::Key_Tab, ctrl, {"B", "A", "C"}},
+        {"Ctrl+Shift+Tab", Qt::Key_Backtab, ctrlShift, {"C", "B", "A"}},
+    };
+    for (const Row &row : rows) {
+        QTest::keyClick(QApplication::focusWidget(), row.key, row.modifiers);
+        QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Control);
+        EXPECT_EQ(frame.order(), row.order) << row.name;
+        QWidget *front = frame.mdi.MDIChildren(0);
+        EXPECT_EQ(frame.area->activeSubWindow(), frame.mdi.SubWindowOf(front)) << row.name;
+        EXPECT_TRUE(front->isAncestorOf(QApplication::focusWidget()) ||
+                    front == QApplication::focusWidget())
+            << row.name << ": the focus goes along";
+    }
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4, ctrl);
+    ASSERT_TRUE(WaitFor([&] { return frame.mdi.MDIChildCount() == 2; }));
+    EXPECT_FALSE(frame.order().contains(QStringLiteral("C"))) << "Ctrl+F4 closed the active one";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, ctrl);
+    EXPECT_TRUE(WaitFor([&] { return frame.mdi.MDIChildCount() == 1; })) << "Ctrl+W still does";
+}
+
+namespace {
+
+// The style of a desktop that leaves the menu bar out of the keyboard's reach (GTK-like
+// styles do).
+class NoAltKeyNavigation : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *answer) const override
+    {
+        if (hint == SH_MenuBar_AltKeyNavigation)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, answer);
+    }
+};
+
+} // namespace
+
+TEST(MdiFrame, F10AndALoneAltEnterTheMenuBar)
+{
+    auto *style = qobject_cast<QProxyStyle *>(QApplication::style());
+    ASSERT_TRUE(style) << "the application's style wraps the desktop's";
+    style->setBaseStyle(new NoAltKeyNavigation);
+    TestFrame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    QWidget *child = frame.addChild(QStringLiteral("A"));
+    QMenuBar *bar = frame.window.menuBar();
+    ASSERT_EQ(frame.bar(), QStringList{"&A"});
+    struct Row
+    {
+        const char *name;
+        std::function<void()> press;
+    };
+    const Row rows[] = {
+        {"F10",
+         [] {
+             QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
+         }},
+        {"a lone Alt",
+         [] {
+             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Alt);
+         }},
+    };
+    for (const Row &row : rows) {
+        ASSERT_EQ(QApplication::focusWidget(), child);
+        row.press();
+        EXPECT_EQ(QApplication::focusWidget(), bar) << row.name;
+        EXPECT_EQ(bar->activeAction(), bar->actions().value(0)) << row.name << ": first entry";
+        EXPECT_FALSE(QApplication::activePopupWidget()) << row.name << ": nothing drops down";
+        QTest::keyClick(bar, Qt::Key_Escape);
+        EXPECT_EQ(QApplication::focusWidget(), child) << row.name << ": Esc goes back";
+    }
+    // F10 in the menu bar leaves it, as Alt does.
+    QTest::keyClick(child, Qt::Key_F10);
+    ASSERT_EQ(QApplication::focusWidget(), bar);
+    QTest::keyClick(bar, Qt::Key_F10);
+    EXPECT_EQ(QApplication::focusWidget(), child);
+    style->setBaseStyle(nullptr);
 }
