@@ -51,7 +51,7 @@ QLabel *link(QWidget *parent, const QString &text, QPoint at)
 } // namespace
 
 TFormInfo::TFormInfo(QWidget *parent)
-    : TDialogForm(QStringLiteral("Info"), QSize(390, 286), true, parent)
+    : DialogForm(QStringLiteral("Info"), QSize(390, 286), true, parent)
 {
     SetOpener(CreateHostLinkOpener());
     setWindowIcon(QIcon(QStringLiteral(":/icons/about.png")));

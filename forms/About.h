@@ -1,7 +1,7 @@
 #pragma once
 
 #include "dialog_form.h"
-#include "screen.h"
+#include "form_screen.h"
 
 #include <QString>
 
@@ -22,7 +22,7 @@ extern int32_t TickerPos;
 
 // The about dialog: product name, version, freeware note, copyright, the maker's e-mail and web
 // links, and a ticker scrolling the credits while the dialog is shown.
-class TFormInfo : public TDialogForm
+class TFormInfo : public DialogForm
 {
     Q_OBJECT
 

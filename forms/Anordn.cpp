@@ -1,8 +1,8 @@
 #include "Anordn.h"
 
 #include "Main.h"
-#include "buttons.h"
 #include "application.h"
+#include "buttons.h"
 #include "fonts.h"
 #include "spin_edit.h"
 
@@ -44,7 +44,7 @@ QRadioButton *radio(QWidget *parent, const QString &caption, QRect bounds, bool 
 } // namespace
 
 Tanordnung::Tanordnung(QWidget *parent)
-    : TDialogForm(QStringLiteral("Einstellungen"), QSize(396, 208), false, parent)
+    : DialogForm(QStringLiteral("Einstellungen"), QSize(396, 208), false, parent)
 {
     setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 11));
 
@@ -104,7 +104,7 @@ Tanordnung::~Tanordnung()
         anordnung = nullptr;
 }
 
-void Tanordnung::ReadLayout(TSettings &settings) const
+void Tanordnung::ReadLayout(RunSettings &settings) const
 {
     settings.TileRows = SpinEdit1->GridValue();
     settings.TileCols = SpinEdit2->GridValue();

@@ -2,7 +2,7 @@
 
 #include "chart_geometry.h"
 #include "dialog_form.h"
-#include "screen.h"
+#include "form_screen.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,11 +12,11 @@ class QLabel;
 class QRadioButton;
 class TBitBtn;
 class TSpinEdit;
-struct TSettings;
+struct RunSettings;
 
 // The settings dialog: grid rows and columns, chart kind and 2D or 3D. Its controls keep what
 // the user left in them for the rest of the run; OK stores all four settings.
-class Tanordnung : public TDialogForm
+class Tanordnung : public DialogForm
 {
     Q_OBJECT
 
@@ -28,7 +28,7 @@ public:
 
     // Rows, columns and 2D/3D as the controls stand, whatever button last closed the dialog;
     // rows and columns always within 1..4.
-    void ReadLayout(TSettings &settings) const;
+    void ReadLayout(RunSettings &settings) const;
 
     QGroupBox *GroupBox2 = nullptr;
     QLabel *Image1 = nullptr;

@@ -5,9 +5,9 @@
 #include "Gesview.h"
 #include "Main.h"
 #include "chart.h"
+#include "drive_report.h"
 #include "fonts.h"
 #include "main_menu.h"
-#include "drive_report.h"
 #include "panel.h"
 
 #include <QFrame>
@@ -93,12 +93,12 @@ TMDIChild::TMDIChild(QWidget *parent) : QWidget(parent)
     Bevel1->setFrameShadow(QFrame::Raised);
     Bevel1->setGeometry(0, 41, 301, 2);
 
-    MainMenu1 = new TMainMenu(this, [this] { createMenu(); });
+    MainMenu1 = new MainMenu(this, [this] { createMenu(); });
 }
 
 void TMDIChild::createMenu()
 {
-    const TMenuEntries menu = FillMenu(MainMenu1, MenuOwner::DriveWindow);
+    const MenuEntries menu = FillMenu(MainMenu1, MenuOwner::DriveWindow);
     RouteCommands(this, {
                             {menu.Ende1, &TMDIChild::Ende1Click},
                             {menu.Aktualisieren, &TMDIChild::AktionNeuClick},
@@ -132,7 +132,7 @@ void TMDIChild::ShowDrive(const DriveReport &drive)
     LabelProzentGesamt->setText(QString::fromStdString(figures.totalPercent));
 }
 
-TCloseAction TMDIChild::FormClose(QObject *)
+CloseAction TMDIChild::FormClose(QObject *)
 {
     return caFree;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "form_screen.h"
 #include "mdi_frame.h"
-#include "screen.h"
 
 #include <QWidget>
 
@@ -9,7 +9,7 @@ class QFrame;
 class QLabel;
 class TChartSeries;
 class TDBChart;
-class TMainMenu;
+class MainMenu;
 struct DriveReport;
 
 // A drive window: a chart of occupied against free space above a panel of figures. Its menu
@@ -27,7 +27,7 @@ public:
     // the free point, the mount it stands for as the chart's hint, and the six figures.
     void ShowDrive(const DriveReport &drive);
 
-    TCloseAction FormClose(QObject *Sender);
+    CloseAction FormClose(QObject *Sender);
     void FormResize(QObject *Sender);
 
     void Ende1Click(QObject *Sender);
@@ -55,7 +55,7 @@ public:
     QLabel *LabelMBGesamt = nullptr;
     QLabel *LabelProzentGesamt = nullptr;
     QFrame *Bevel1 = nullptr;
-    TMainMenu *MainMenu1 = nullptr;
+    MainMenu *MainMenu1 = nullptr;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -4,7 +4,7 @@
 
 #include <QMenu>
 
-TMenuEntries FillMenu(TMainMenu *menu, MenuOwner owner)
+MenuEntries FillMenu(MainMenu *menu, MenuOwner owner)
 {
     const bool frame = owner == MenuOwner::MainWindow;
     // A drive window's "Fenster" and "?" keep their hints; its other top-level entries have none.
@@ -16,7 +16,7 @@ TMenuEntries FillMenu(TMainMenu *menu, MenuOwner owner)
         return menu->AddItem(parent, QString::fromUtf8(caption), QString::fromUtf8(hint));
     };
 
-    TMenuEntries entries;
+    MenuEntries entries;
     entries.Datei1 = top("&Datei", "Dateioperationen");
     entries.Ende1 = item(entries.Datei1, "&Beenden", "Programm beenden");
     entries.Edit1 = top("&Ansicht", "Ansicht aktualisieren, ...");

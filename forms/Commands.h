@@ -8,12 +8,12 @@
 #include <utility>
 
 class QMenu;
-class TMainMenu;
+class MainMenu;
 
 // The entries of the program's menu. The main window and every drive window offer the same
 // commands under the same captions and hints; the drive window calls its Aktualisieren
 // AktionNeu.
-struct TMenuEntries
+struct MenuEntries
 {
     QMenu *Datei1 = nullptr;
     QAction *Ende1 = nullptr;
@@ -36,7 +36,7 @@ enum class MenuOwner { MainWindow, DriveWindow };
 // Fills `menu` with the entries as the owner declares them. Only the main window's top-level
 // entries all have hints, and only its "Gesamtübersicht" is greyed (its tool button opens the
 // overview instead).
-TMenuEntries FillMenu(TMainMenu *menu, MenuOwner owner);
+MenuEntries FillMenu(MainMenu *menu, MenuOwner owner);
 
 // Connects each action to a handler of `form`, which gets the action as its Sender. A command
 // runs once the menu has closed and control is back in the event loop, as a menu's command

@@ -4,8 +4,8 @@
 #include "application.h"
 #include "buttons.h"
 #include "chart.h"
-#include "fonts.h"
 #include "drive_report.h"
+#include "fonts.h"
 #include "panel.h"
 
 #include <QLabel>
@@ -25,7 +25,7 @@ QLabel *label(QWidget *parent, const QString &text, const QColor &colour, bool b
 } // namespace
 
 TGESAMT::TGESAMT(QWidget *parent)
-    : TDialogForm(QStringLiteral("Gesamtübersicht"), QSize(403, 363), false, parent)
+    : DialogForm(QStringLiteral("Gesamtübersicht"), QSize(403, 363), false, parent)
 {
     OKButton = new TBitBtn(this);
     OKButton->SetKind(TBitBtn::bkOK);
@@ -80,7 +80,7 @@ TGESAMT::TGESAMT(QWidget *parent)
     DBChart1 = new TDBChart(this);
     DBChart1->setGeometry(4, 4, 397, 217);
     DBChart1->SetCaption(QStringLiteral("Gesamtübersicht alle Laufwerke"));
-    TView3DOptions view;
+    View3DSettings view;
     view.Zoom = 109;
     DBChart1->SetView3DOptions(view);
     DBChart1->SetLegendVisible(true);
@@ -122,4 +122,3 @@ TGESAMT::~TGESAMT()
     if (GESAMT == this)
         GESAMT = nullptr;
 }
-

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "dialog_form.h"
-#include "screen.h"
+#include "form_screen.h"
 
 class QFrame;
 class QLabel;
@@ -12,7 +12,7 @@ class TPanel;
 
 // The total overview: every usable drive from C: to Z: summed into one pie and one table of
 // figures, probed afresh each time the dialog is shown.
-class TGESAMT : public TDialogForm
+class TGESAMT : public DialogForm
 {
     Q_OBJECT
 

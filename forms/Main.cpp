@@ -26,7 +26,7 @@
 #include <QVBoxLayout>
 
 TMainForm *MainForm = nullptr;
-TSettings Settings;
+RunSettings Settings;
 
 namespace {
 
@@ -113,8 +113,8 @@ TMainForm::~TMainForm()
 
 void TMainForm::createMenu()
 {
-    MainMenu1 = new TMainMenu(this);
-    static_cast<TMenuEntries &>(*this) = FillMenu(MainMenu1, MenuOwner::MainWindow);
+    MainMenu1 = new MainMenu(this);
+    static_cast<MenuEntries &>(*this) = FillMenu(MainMenu1, MenuOwner::MainWindow);
     RouteCommands(this, {
                             {Ende1, &TMainForm::Ende1Click},
                             {Aktualisieren, &TMainForm::AktualisierenClick},
@@ -171,7 +171,7 @@ void TMainForm::FormCreate(QObject *)
 {
     connect(Application, &TApplication::HintChanged, this,
             EventHandler([this] { DisplayHint(Application); }));
-    connect(Screen, &TScreen::ActiveFormChanged, this,
+    connect(Screen, &FormScreen::ActiveFormChanged, this,
             EventHandler([this] { UpdateMenuItems(Screen); }));
     setWindowTitle(QStringLiteral("Volumo von den Volumo-Entwicklern - Version 2.5.1"));
 }

@@ -2,7 +2,7 @@
 
 #include "Commands.h"
 #include "drive_stats.h"
-#include "screen.h"
+#include "form_screen.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -11,25 +11,25 @@ class MdiFrame;
 class QMdiArea;
 class QFrame;
 class TBitBtn;
-class TMainMenu;
+class MainMenu;
 class TMDIChild;
 class TSpeedButton;
 class TStatusBar;
 
 // The settings of the run, never saved: grid rows and columns, chart kind (0 as declared, 1 pie,
 // 2 horizontal bars, 3 vertical bars) and 3D drawing.
-struct TSettings
+struct RunSettings
 {
     int32_t TileRows = 0;
     int32_t TileCols = 0;
     uint8_t ChartKind = 0;
     bool Chart3D = false;
 };
-extern TSettings Settings;
+extern RunSettings Settings;
 
 // The main window: the frame of the drive windows, with the menu bar, the tool bar and the
 // status bar. It owns the handlers of every command; its menu's entries are its own members.
-class TMainForm : public QMainWindow, public TMenuEntries
+class TMainForm : public QMainWindow, public MenuEntries
 {
     Q_OBJECT
 
@@ -62,7 +62,7 @@ public:
     // The client area: tool bar, drive windows' area and status bar, without menu bar and frame.
     QWidget *Client() const { return client; }
 
-    TMainMenu *MainMenu1 = nullptr;
+    MainMenu *MainMenu1 = nullptr;
     TStatusBar *StatusBar1 = nullptr;
     QFrame *ToolBar1 = nullptr;
     TSpeedButton *SpeedButton2 = nullptr;

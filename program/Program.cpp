@@ -6,7 +6,7 @@
 #include "Main.h"
 #include "application.h"
 #include "fonts.h"
-#include "screen.h"
+#include "form_screen.h"
 #include "separator_watcher.h"
 
 // The pictures live in a static library, whose resources are not registered on their own.
@@ -16,14 +16,14 @@ static void registerPictures()
 }
 
 Program::Program(VolumeSource &volumes)
-    : screen(std::make_unique<TScreen>()), installed(volumes),
+    : screen(std::make_unique<FormScreen>()), installed(volumes),
       separators(std::make_unique<SeparatorWatcher>())
 {
     registerPictures();
     Application->SetTitle(QStringLiteral("Volumo"));
     QApplication::setApplicationName(QStringLiteral("Volumo"));
     InstallFontSubstitutes();
-    Settings = TSettings{};
+    Settings = RunSettings{};
     TickerPos = 0;
 
     main = std::make_unique<TMainForm>();

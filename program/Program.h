@@ -6,7 +6,7 @@
 
 class SeparatorWatcher;
 class TMainForm;
-class TScreen;
+class FormScreen;
 
 // The whole program, assembled in one place for the program block, the tests and the
 // benchmarks alike: the screen, the separators of the regional settings, the volumes every
@@ -29,7 +29,7 @@ public:
     TMainForm &Main() const { return *main; }
 
 private:
-    std::unique_ptr<TScreen> screen;
+    std::unique_ptr<FormScreen> screen;
     ScopedVolumeSource installed;
     std::unique_ptr<SeparatorWatcher> separators;
     // Owns the dialogs.

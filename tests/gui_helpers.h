@@ -1,8 +1,8 @@
 #pragma once
 
+#include "form_screen.h"
 #include "main_menu.h"
 #include "mdi_frame.h"
-#include "screen.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -135,13 +135,13 @@ struct TestFrame
             Screen->RegisterPassive(passive);
     }
 
-    QWidget *addChild(const QString &name, TCloseAction action = caFree)
+    QWidget *addChild(const QString &name, CloseAction action = caFree)
     {
         auto *child = new QWidget;
         child->setWindowTitle(name);
         new QLineEdit(child);
         (new FormRegistration(child))->setParent(child);
-        auto *menu = new TMainMenu(child);
+        auto *menu = new MainMenu(child);
         menu->AddMenu(QStringLiteral("&") + name, QString());
         mdi.AddChild(child, menu, QSize(200, 100), [action] { return action; });
         return child;
@@ -169,9 +169,9 @@ struct TestFrame
     QMainWindow window;
     QPushButton *button = new QPushButton(QStringLiteral("Knopf"));
     QMdiArea *area = new QMdiArea;
-    TMainMenu ownMenu{&window, [this] {
-                          ownMenu.AddMenu(QStringLiteral("&Rahmen"), QString());
-                      }};
+    MainMenu ownMenu{&window, [this] {
+                         ownMenu.AddMenu(QStringLiteral("&Rahmen"), QString());
+                     }};
     MdiFrame mdi{area, window.menuBar(), &ownMenu};
     int activations = 0;
     FormRegistration registration{&window, [this]() -> QWidget * {

@@ -2,7 +2,7 @@
 
 #include "application.h"
 #include "fonts.h"
-#include "screen.h"
+#include "form_screen.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ inline int RunGuiTests(int argc, char **argv, TestScreen screens = TestScreen::S
         qputenv("QT_QPA_PLATFORM", VOLUMO_TEST_PLATFORM);
     TApplication application(argc, argv);
     application.SetTitle(QStringLiteral("Volumo"));
-    std::optional<TScreen> screen;
+    std::optional<FormScreen> screen;
     if (screens == TestScreen::Shared)
         screen.emplace();
     InstallFontSubstitutes();

@@ -331,7 +331,7 @@ void TDBChart::SetView3D(bool on)
     update();
 }
 
-void TDBChart::SetView3DOptions(const TView3DOptions &view)
+void TDBChart::SetView3DOptions(const View3DSettings &view)
 {
     options = view;
     update();

@@ -108,8 +108,8 @@ public:
     bool View3D() const { return view3D; }
     void SetView3D(bool on);
 
-    TView3DOptions View3DOptions() const { return options; }
-    void SetView3DOptions(const TView3DOptions &view);
+    View3DSettings View3DOptions() const { return options; }
+    void SetView3DOptions(const View3DSettings &view);
 
     bool LegendVisible() const { return legendVisible; }
     void SetLegendVisible(bool visible);
@@ -132,7 +132,7 @@ private:
 
     QString caption;
     bool view3D = true;
-    TView3DOptions options;
+    View3DSettings options;
     bool legendVisible = false;
     std::vector<TChartSeries *> seriesList;
 };

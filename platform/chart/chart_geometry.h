@@ -12,7 +12,7 @@ enum class SeriesKind { Pie, HorizBar, Bar };
 // How a 3D chart is seen: from Elevation degrees (315 = 45 degrees from above), turned by
 // Rotation (360 = not turned), in a parallel view without perspective; Zoom in percent enlarges
 // the plot.
-struct TView3DOptions
+struct View3DSettings
 {
     int Elevation = 315;
     int Rotation = 360;
@@ -25,7 +25,7 @@ struct ChartLayoutInput
     QSizeF size;
     SeriesKind kind = SeriesKind::Pie;
     bool view3D = true;
-    TView3DOptions options;
+    View3DSettings options;
     std::vector<double> values;
     std::vector<QSizeF> markSizes; // one per value; empty when the marks are hidden
     double titleHeight = 0;        // 0 without a title

@@ -47,7 +47,7 @@ bool isStopFrom(const QWidget *widget, const QWidget *from, const QWidget *dialo
 
 } // namespace
 
-TDialogForm::TDialogForm(const QString &caption, QSize clientSize, bool closeBox, QWidget *parent)
+DialogForm::DialogForm(const QString &caption, QSize clientSize, bool closeBox, QWidget *parent)
     : QDialog(parent), closeBox(closeBox)
 {
     setWindowTitle(caption);
@@ -58,7 +58,7 @@ TDialogForm::TDialogForm(const QString &caption, QSize clientSize, bool closeBox
     setWindowFlags(flags);
 }
 
-void TDialogForm::showEvent(QShowEvent *event)
+void DialogForm::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     QWidget *first = ActiveControl;
@@ -71,7 +71,7 @@ void TDialogForm::showEvent(QShowEvent *event)
         first->setFocus(Qt::TabFocusReason);
 }
 
-bool TDialogForm::focusNextPrevChild(bool next)
+bool DialogForm::focusNextPrevChild(bool next)
 {
     QWidget *from = focusWidget() ? focusWidget() : this;
     for (QWidget *widget = next ? from->nextInFocusChain() : from->previousInFocusChain();
@@ -85,7 +85,7 @@ bool TDialogForm::focusNextPrevChild(bool next)
     return false;
 }
 
-void TDialogForm::keyPressEvent(QKeyEvent *event)
+void DialogForm::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape) {
         event->accept();
@@ -94,7 +94,7 @@ void TDialogForm::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
-void TDialogForm::closeEvent(QCloseEvent *event)
+void DialogForm::closeEvent(QCloseEvent *event)
 {
     // Without a close box only the dialog's own buttons close it.
     if (!closeBox) {

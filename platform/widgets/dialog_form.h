@@ -6,12 +6,12 @@
 // (no button is a cancel button), the close box exists only where the form declares it, the
 // first control of the tab order has the focus at each showing, and Tab treats each group of
 // radio buttons as one stop, its checked button.
-class TDialogForm : public QDialog
+class DialogForm : public QDialog
 {
     Q_OBJECT
 
 public:
-    TDialogForm(const QString &caption, QSize clientSize, bool closeBox, QWidget *parent = nullptr);
+    DialogForm(const QString &caption, QSize clientSize, bool closeBox, QWidget *parent = nullptr);
 
     // The first control of the tab order, which has the focus each time the dialog is shown;
     // without one, the first that takes the focus.

@@ -7,18 +7,18 @@
 
 #include <utility>
 
-TMainMenu::TMainMenu(QWidget *owner, std::function<void()> fill)
+MainMenu::MainMenu(QWidget *owner, std::function<void()> fill)
     : QObject(owner), owner(owner), fill(std::move(fill))
 {}
 
-const std::vector<QMenu *> &TMainMenu::Items()
+const std::vector<QMenu *> &MainMenu::Items()
 {
     if (fill)
         std::exchange(fill, nullptr)();
     return items;
 }
 
-QMenu *TMainMenu::AddMenu(const QString &caption, const QString &hint)
+QMenu *MainMenu::AddMenu(const QString &caption, const QString &hint)
 {
     auto *menu = new QMenu(caption, owner);
     menu->menuAction()->setStatusTip(hint);
@@ -27,7 +27,7 @@ QMenu *TMainMenu::AddMenu(const QString &caption, const QString &hint)
     return menu;
 }
 
-QAction *TMainMenu::AddItem(QMenu *menu, const QString &caption, const QString &hint)
+QAction *MainMenu::AddItem(QMenu *menu, const QString &caption, const QString &hint)
 {
     QAction *action = menu->addAction(caption);
     action->setStatusTip(hint);

@@ -12,7 +12,7 @@ class QWidget;
 
 // A form's main menu: its top-level entries, each a drop-down of commands. A frame shows the
 // menu of the form in front (see MdiFrame); the hints of the entries reach the status bar.
-class TMainMenu : public QObject
+class MainMenu : public QObject
 {
     Q_OBJECT
 
@@ -20,7 +20,7 @@ public:
     // `fill`, when given, adds the entries the first time they are asked for: a form opened
     // many times over (a drive window) rarely has its menu shown at all, and each drop-down
     // is a window of its own, dear to make and to destroy.
-    explicit TMainMenu(QWidget *owner, std::function<void()> fill = {});
+    explicit MainMenu(QWidget *owner, std::function<void()> fill = {});
 
     // A top-level entry; `caption` may mark its access letter with '&'.
     QMenu *AddMenu(const QString &caption, const QString &hint);

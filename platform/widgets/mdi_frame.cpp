@@ -133,7 +133,7 @@ QAccessibleInterface *childFrameAccessible(const QString &, QObject *object)
 
 } // namespace
 
-MdiFrame::MdiFrame(QMdiArea *area, QMenuBar *bar, TMainMenu *frameMenu, QObject *parent)
+MdiFrame::MdiFrame(QMdiArea *area, QMenuBar *bar, MainMenu *frameMenu, QObject *parent)
     : QObject(parent), area(area), bar(bar), frameMenu(frameMenu)
 {
     InstallAccessibleFactoryOnce<childFrameAccessible>();
@@ -196,8 +196,8 @@ QMdiSubWindow *MdiFrame::SubWindowOf(QWidget *child) const
     return entry ? entry->frame : nullptr;
 }
 
-void MdiFrame::AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
-                        std::function<TCloseAction()> onClose)
+void MdiFrame::AddChild(QWidget *form, MainMenu *menu, QSize clientSize,
+                        std::function<CloseAction()> onClose)
 {
     // A click anywhere in a child focuses it, and so makes it the active child.
     if (form->focusPolicy() == Qt::NoFocus)
@@ -334,7 +334,7 @@ void MdiFrame::showMenu()
 void MdiFrame::showMenuNow()
 {
     menuQueued = false;
-    TMainMenu *menu = children.empty() ? frameMenu.data() : children.front().menu;
+    MainMenu *menu = children.empty() ? frameMenu.data() : children.front().menu;
     if (menu == shownMenu || !bar)
         return;
     shownMenu = menu;
@@ -353,8 +353,8 @@ void MdiFrame::Close(QWidget *child)
     // The close handler may open or close children, which moves the list in memory: it runs
     // from a copy, and the entry is looked up again afterwards.
     const QPointer<QMdiSubWindow> frame = asked->frame;
-    const std::function<TCloseAction()> onClose = asked->onClose;
-    const TCloseAction action = onClose ? onClose() : caMinimize;
+    const std::function<CloseAction()> onClose = asked->onClose;
+    const CloseAction action = onClose ? onClose() : caMinimize;
     Child *entry = frame ? find(frame) : nullptr;
     if (!entry || entry->closing)
         return;

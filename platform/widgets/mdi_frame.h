@@ -11,10 +11,10 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenuBar;
 class QWidget;
-class TMainMenu;
+class MainMenu;
 
 // What a form's close handler decides.
-enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum CloseAction { caNone, caHide, caFree, caMinimize };
 
 // The child forms of a frame: opened in its client area, listed most recently focused first,
 // closed by their close handler's action (a freed child is destroyed once control is back in
@@ -27,13 +27,13 @@ class MdiFrame : public QObject
     Q_OBJECT
 
 public:
-    MdiFrame(QMdiArea *area, QMenuBar *bar, TMainMenu *frameMenu, QObject *parent = nullptr);
+    MdiFrame(QMdiArea *area, QMenuBar *bar, MainMenu *frameMenu, QObject *parent = nullptr);
 
     // Opens `form` as a child with the given client size; it becomes the active child, takes
     // the focus and goes to the front of the list. Inside an Opening, only the child in front
     // is activated and focused, when the Opening ends.
-    void AddChild(QWidget *form, TMainMenu *menu, QSize clientSize,
-                  std::function<TCloseAction()> onClose);
+    void AddChild(QWidget *form, MainMenu *menu, QSize clientSize,
+                  std::function<CloseAction()> onClose);
 
     // Opens several children at once. Activating a child deactivates every other one, so
     // opening n children one by one took n * n / 2 deactivations; the end state is the same.
@@ -83,8 +83,8 @@ private:
     {
         QMdiSubWindow *frame = nullptr;
         QWidget *form = nullptr;
-        TMainMenu *menu = nullptr;
-        std::function<TCloseAction()> onClose;
+        MainMenu *menu = nullptr;
+        std::function<CloseAction()> onClose;
         bool closing = false;
         QRect restoredBounds; // valid while minimized or maximized with bounds set
     };
@@ -105,8 +105,8 @@ private:
     QMdiArea *area;
     // The bar and the menus may go before the children when the whole frame is torn down.
     QPointer<QMenuBar> bar;
-    QPointer<TMainMenu> frameMenu;
-    TMainMenu *shownMenu = nullptr;
+    QPointer<MainMenu> frameMenu;
+    MainMenu *shownMenu = nullptr;
     bool menuQueued = false;
     int openings = 0;
     bool openedInOpening = false;

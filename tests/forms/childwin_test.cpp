@@ -123,7 +123,7 @@ TEST_F(DriveWindow, CloseBoxDestroysTheWindow)
 TEST_F(DriveWindow, MenuEntriesForwardToTheMainWindow)
 {
     TMDIChild *child = front();
-    auto *menu = child->findChild<TMainMenu *>();
+    auto *menu = child->findChild<MainMenu *>();
     ASSERT_TRUE(menu);
     QStringList entries;
     QStringList hints;

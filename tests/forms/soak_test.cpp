@@ -9,8 +9,8 @@
 #include "application.h"
 #include "buttons.h"
 #include "fonts.h"
+#include "form_screen.h"
 #include "program.h"
-#include "screen.h"
 
 #include <QDialog>
 #include <gtest/gtest.h>

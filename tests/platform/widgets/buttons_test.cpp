@@ -32,7 +32,7 @@ TEST(BitBtn, TakesTheFocusOnPressAndDropsAPressWhoseFocusMovedOn)
 
 TEST(BitBtn, OkClosesItsDialogAfterTheClickHandlerAndEnterPressesIt)
 {
-    TDialogForm dialog(QStringLiteral("Test"), QSize(200, 100), false);
+    DialogForm dialog(QStringLiteral("Test"), QSize(200, 100), false);
     auto *ok = new TBitBtn(&dialog);
     ok->SetKind(TBitBtn::bkOK);
     auto *abort = new TBitBtn(&dialog);
@@ -66,7 +66,7 @@ TEST(BitBtn, OkClosesItsDialogAfterTheClickHandlerAndEnterPressesIt)
 TEST(DialogForm, EscClosesNothingAndTheCloseBoxOnlyWhereDeclared)
 {
     for (const bool closeBox : {false, true}) {
-        TDialogForm dialog(QStringLiteral("Test"), QSize(200, 100), closeBox);
+        DialogForm dialog(QStringLiteral("Test"), QSize(200, 100), closeBox);
         auto *ok = new TBitBtn(&dialog);
         ok->SetKind(TBitBtn::bkOK);
         EXPECT_EQ(dialog.size(), QSize(200, 100));
@@ -98,7 +98,7 @@ TEST(Buttons, APressThroughAssistiveTechnologyClicksOnceBackInTheEventLoop)
     disabled->setEnabled(false);
     ASSERT_TRUE(ShowActive(&window));
 
-    TDialogForm dialog(QStringLiteral("Test"), QSize(200, 100), false);
+    DialogForm dialog(QStringLiteral("Test"), QSize(200, 100), false);
     auto *ok = new TBitBtn(&dialog);
     ok->SetKind(TBitBtn::bkOK);
 

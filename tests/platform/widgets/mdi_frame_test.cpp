@@ -46,7 +46,7 @@ TEST(MdiFrame, CloseFromTheChildsOwnMenuReturnsThroughItsHandler)
     TestFrame frame;
     ASSERT_TRUE(ShowActive(&frame.window));
     QPointer<QWidget> child = frame.addChild(QStringLiteral("A"));
-    auto *menu = child->findChild<TMainMenu *>();
+    auto *menu = child->findChild<MainMenu *>();
     QAction *close = menu->AddItem(menu->Items().front(), QStringLiteral("Schließen"), QString());
     QString titleAfterClose;
     QObject::connect(close, &QAction::triggered, child, [&] {
@@ -93,7 +93,7 @@ TEST(MdiFrame, WhateverRunsWhileAChildIsTornDownSeesItOffTheList)
     const auto note = [&] {
         listed << frame.order().join(u',');
     };
-    QObject::connect(Screen, &TScreen::ActiveFormChanged, &listening, note);
+    QObject::connect(Screen, &FormScreen::ActiveFormChanged, &listening, note);
     QObject::connect(frame.mdi.SubWindowOf(b), &QMdiSubWindow::windowStateChanged, &listening,
                      note);
     frame.mdi.Close(b);

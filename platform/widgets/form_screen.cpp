@@ -1,4 +1,4 @@
-#include "screen.h"
+#include "form_screen.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -7,31 +7,31 @@
 
 #include <algorithm>
 
-TScreen *Screen = nullptr;
+FormScreen *Screen = nullptr;
 
-TScreen::TScreen(QObject *parent) : QObject(parent)
+FormScreen::FormScreen(QObject *parent) : QObject(parent)
 {
     Screen = this;
     qApp->installEventFilter(this);
 }
 
-TScreen::~TScreen()
+FormScreen::~FormScreen()
 {
     if (Screen == this)
         Screen = nullptr;
 }
 
-void TScreen::RegisterPassive(QWidget *widget)
+void FormScreen::RegisterPassive(QWidget *widget)
 {
     passive.emplace_back(widget);
 }
 
-void TScreen::enter(FormRegistration *form)
+void FormScreen::enter(FormRegistration *form)
 {
     forms.push_back(form);
 }
 
-void TScreen::leave(FormRegistration *form)
+void FormScreen::leave(FormRegistration *form)
 {
     forms.erase(std::remove(forms.begin(), forms.end(), form), forms.end());
     if (active == form->Form()) {
@@ -40,7 +40,7 @@ void TScreen::leave(FormRegistration *form)
     }
 }
 
-FormRegistration *TScreen::find(const QWidget *widget) const
+FormRegistration *FormScreen::find(const QWidget *widget) const
 {
     const auto it = std::find_if(forms.begin(), forms.end(), [widget](FormRegistration *form) {
         return form->Form() == widget;
@@ -48,7 +48,7 @@ FormRegistration *TScreen::find(const QWidget *widget) const
     return it == forms.end() ? nullptr : *it;
 }
 
-QWidget *TScreen::FormOf(QWidget *widget) const
+QWidget *FormScreen::FormOf(QWidget *widget) const
 {
     for (; widget; widget = widget->parentWidget()) {
         if (find(widget))
@@ -62,7 +62,7 @@ QWidget *TScreen::FormOf(QWidget *widget) const
     return nullptr;
 }
 
-void TScreen::setActive(QWidget *form)
+void FormScreen::setActive(QWidget *form)
 {
     if (form == active)
         return;
@@ -70,7 +70,7 @@ void TScreen::setActive(QWidget *form)
     emit ActiveFormChanged();
 }
 
-void TScreen::activate(QWidget *form)
+void FormScreen::activate(QWidget *form)
 {
     if (!form || form == active)
         return;
@@ -79,7 +79,7 @@ void TScreen::activate(QWidget *form)
         emit entry->Activated();
 }
 
-int TScreen::ShowModal(QDialog *dialog)
+int FormScreen::ShowModal(QDialog *dialog)
 {
     const QPointer<QWidget> previous = active;
     dialog->setWindowModality(Qt::ApplicationModal);
@@ -91,7 +91,7 @@ int TScreen::ShowModal(QDialog *dialog)
     return result;
 }
 
-bool TScreen::eventFilter(QObject *watched, QEvent *event)
+bool FormScreen::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusIn) {
         const auto reason = static_cast<QFocusEvent *>(event)->reason();

@@ -14,13 +14,13 @@ class QWidget;
 // another form of the program. Switching to another program and back leaves the active form as
 // it was, and closing a modal dialog hands the focus back to the form that held it without
 // firing anything.
-class TScreen : public QObject
+class FormScreen : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TScreen(QObject *parent = nullptr);
-    ~TScreen() override;
+    explicit FormScreen(QObject *parent = nullptr);
+    ~FormScreen() override;
 
     // Widgets of a form that are no controls of their own (a frame's client area): the focus
     // landing there enters no form.
@@ -57,7 +57,7 @@ private:
 };
 
 // The one screen object, made with the application.
-extern TScreen *Screen;
+extern FormScreen *Screen;
 
 // A form's place on the screen for as long as this member lives. Declared as a form's last
 // member, it is gone before the rest of the form, so a form being torn down gets no more
@@ -83,5 +83,5 @@ signals:
 private:
     QWidget *form;
     std::function<QWidget *()> activeChild;
-    QPointer<TScreen> screen;
+    QPointer<FormScreen> screen;
 };

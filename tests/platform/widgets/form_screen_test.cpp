@@ -118,7 +118,7 @@ TEST(Screen, ModalDialogFiresOnShowingAndItsClosingFiresNothing)
     a.edit->setFocus();
     ASSERT_TRUE(WaitFor([&] { return a.activations == 1; }));
 
-    TDialogForm dialog(QStringLiteral("Dialog"), QSize(200, 100), true);
+    DialogForm dialog(QStringLiteral("Dialog"), QSize(200, 100), true);
     auto *ok = new QPushButton(QStringLiteral("OK"), &dialog);
     int dialogActivations = 0;
     FormRegistration registration(&dialog);
@@ -145,7 +145,7 @@ TEST(Screen, ActiveFormChangeReportsChangesAndTheActiveFormsEnd)
 {
     int changes = 0;
     QObject context;
-    QObject::connect(Screen, &TScreen::ActiveFormChanged, &context, [&] { ++changes; });
+    QObject::connect(Screen, &FormScreen::ActiveFormChanged, &context, [&] { ++changes; });
     {
         Form a(QStringLiteral("A"));
         ASSERT_TRUE(ShowActive(&a.widget));
