@@ -1,10 +1,6 @@
-#include "Main.h"
-#include "Anordn.h"
+#include "Program.h"
 #include "application.h"
-#include "fonts.h"
 #include "host_volume_source.h"
-#include "screen.h"
-#include "separator_watcher.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,25 +48,8 @@ int main(int argc, char *argv[])
     starting = false;
     qInstallMessageHandler(nullptr);
 
-    application.SetTitle(QStringLiteral("Volumo"));
-    QApplication::setApplicationName(QStringLiteral("Volumo"));
-    InstallFontSubstitutes();
-    TScreen screen;
     const std::unique_ptr<VolumeSource> volumes = CreateHostVolumeSource();
-    InstallVolumeSource(volumes.get());
-    SeparatorWatcher separators;
-
-    // The forms in their order; each lives until the program ends, the dialogs owned by the
-    // main form. The about dialog and the total overview are made when first opened
-    // (TheFormInfo, TheGESAMT): neither is on screen at start, and leaving them brings the first
-    // frame sooner.
-    TMainForm mainForm;
-    new Tanordnung(&mainForm);
-
-    mainForm.show();
-    // Ask for the focus too: without a window manager nothing else would give it.
-    mainForm.activateWindow();
-    const int result = QApplication::exec();
-    InstallVolumeSource(nullptr);
-    return result;
+    Program program(*volumes);
+    program.Show();
+    return QApplication::exec();
 }

@@ -1,14 +1,10 @@
 // The refresh that rebuilds 24 drive windows beside creating and tiling 24 bare sub-windows;
 // start-up to the first complete frame beside a bare main window with an empty MDI area; and
 // the peak memory of both, each measured in a process of its own.
-#include "About.h"
-#include "Anordn.h"
-#include "Gesview.h"
 #include "Main.h"
+#include "Program.h"
 #include "application.h"
-#include "fonts.h"
 #include "host_volume_source.h"
-#include "screen.h"
 #include "volume_source_fake.h"
 
 #include <QMainWindow>
@@ -32,16 +28,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The program block, as app/main.cpp runs it, with `source` for the volumes; the about dialog
-// and the total overview are made when first opened.
-struct Forms
-{
-    explicit Forms(VolumeSource &source) : installed(source) { new Tanordnung(&main); }
-
-    ScopedVolumeSource installed;
-    TMainForm main;
-};
 
 void settle()
 {
@@ -179,16 +165,17 @@ double pairedRatio(const std::vector<double> &ours, const std::vector<double> &b
 void Refresh24DriveWindows(benchmark::State &state)
 {
     FakeVolumeSource drives = twentyFourDrives();
-    Forms forms(drives);
-    forms.main.show();
-    forms.main.AktualisierenClick(&forms.main);
+    Program program(drives);
+    TMainForm &main = program.Main();
+    main.show();
+    main.AktualisierenClick(&main);
     settle();
     Child bare("--bare-subwindows=0");
     std::vector<double> ours;
     std::vector<double> baseline;
     for (auto _ : state) {
         const auto begin = std::chrono::steady_clock::now();
-        refreshOnce(forms.main);
+        refreshOnce(main);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
         state.SetIterationTime(took.count());
         ours.push_back(took.count());
@@ -199,7 +186,7 @@ void Refresh24DriveWindows(benchmark::State &state)
         }
         baseline.push_back(seconds);
     }
-    state.counters["windows"] = forms.main.MDIChildCount();
+    state.counters["windows"] = main.MDIChildCount();
     state.counters["bare_ms"] = median(baseline) * 1000;
     state.counters["ratio"] = pairedRatio(ours, baseline);
 }
@@ -270,16 +257,16 @@ private:
     std::function<bool()> complete;
 };
 
-// In the child: the program block as app/main.cpp runs it, up to its first complete frame
+// In the child: the program as the program block starts it, up to its first complete frame
 // (the main window with its drive windows), then out at once.
 int startUp(const char *which)
 {
     if (std::strcmp(which, "volumo") == 0) {
         const std::unique_ptr<VolumeSource> host = CreateHostVolumeSource();
-        Forms forms(*host);
-        forms.main.show();
-        forms.main.activateWindow();
-        FirstFrame frame(&forms.main, [&] { return forms.main.MDIChildCount() > 0; });
+        Program program(*host);
+        program.Show();
+        TMainForm &main = program.Main();
+        FirstFrame frame(&main, [&] { return main.MDIChildCount() > 0; });
         return QApplication::exec();
     }
     QMainWindow window;
@@ -308,11 +295,12 @@ int measureMemory(const char *which)
 {
     if (std::strcmp(which, "volumo") == 0) {
         FakeVolumeSource drives = twentyFourDrives();
-        Forms forms(drives);
-        forms.main.show();
-        forms.main.AktualisierenClick(&forms.main);
+        Program program(drives);
+        TMainForm &main = program.Main();
+        main.show();
+        main.AktualisierenClick(&main);
         settle();
-        forms.main.grab();
+        main.grab();
         std::printf("%ld\n", peakKilobytes());
     } else {
         QMainWindow window;
@@ -374,9 +362,6 @@ int main(int argc, char **argv)
         return bareSubWindows(std::stoi(mode.substr(18)));
     }
     TApplication application(argc, argv);
-    application.SetTitle(QStringLiteral("Volumo"));
-    InstallFontSubstitutes();
-    TScreen screen;
     if (mode.rfind("--memory=", 0) == 0)
         return measureMemory(argv[1] + 9);
     if (mode.rfind("--startup=", 0) == 0)

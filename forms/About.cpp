@@ -3,10 +3,10 @@
 #include "Main.h"
 #include "application.h"
 #include "buttons.h"
-#include "event_handler.h"
 #include "fonts.h"
 #include "link_opener.h"
 #include "panel.h"
+#include "ticker.h"
 #include "timer.h"
 
 #include <QEvent>
@@ -78,7 +78,6 @@ private:
 TFormInfo::TFormInfo(QWidget *parent)
     : TDialogForm(QStringLiteral("Info"), QSize(390, 286), true, parent)
 {
-    FormInfo = this;
     SetOpener(CreateHostLinkOpener());
     setWindowIcon(QIcon(QStringLiteral(":/icons/about.png")));
     const QFont panelFont = DeclaredFont(QStringLiteral("MS Sans Serif"), 11);
@@ -142,19 +141,14 @@ TFormInfo::TFormInfo(QWidget *parent)
     connect(&registration, &FormRegistration::Activated, this,
             EventHandler([this] { FormActivate(this); }));
     FormCreate(this);
+    // Published once whole: a form that failed half-way leaves no reference behind.
+    FormInfo = this;
 }
 
 TFormInfo::~TFormInfo()
 {
     if (FormInfo == this)
         FormInfo = nullptr;
-}
-
-TFormInfo *TheFormInfo()
-{
-    if (!FormInfo)
-        new TFormInfo(MainForm);
-    return FormInfo;
 }
 
 void TFormInfo::FormCreate(QObject *)
@@ -180,12 +174,10 @@ void TFormInfo::OKButtonClick(QObject *)
 
 void TFormInfo::Timer1Timer(QObject *)
 {
-    const auto length = static_cast<int32_t>(TickerText.size());
-    if (TickerPos == length)
-        TickerPos = 1;
-    const int32_t start = std::max<int32_t>(TickerPos, 1);
-    Label4->setText(TickerText.mid(start - 1, 40));
-    ++TickerPos;
+    const TickerWindow window =
+        NextTickerWindow(TickerPos, static_cast<int32_t>(TickerText.size()));
+    Label4->setText(TickerText.mid(window.first, window.count));
+    TickerPos = window.next;
 }
 
 void TFormInfo::SetOpener(std::unique_ptr<LinkOpener> linkOpener)

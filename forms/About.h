@@ -70,8 +70,3 @@ private:
 
 // The about dialog while it exists: set by its constructor, cleared by its destructor.
 extern TFormInfo *FormInfo;
-
-// FormInfo, made the first time it is asked for if the program did not make it at start (the
-// program leaves it until it is opened, so that its first frame comes sooner); it belongs to
-// the main form.
-TFormInfo *TheFormInfo();

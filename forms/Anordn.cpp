@@ -2,7 +2,7 @@
 
 #include "Main.h"
 #include "buttons.h"
-#include "event_handler.h"
+#include "application.h"
 #include "fonts.h"
 #include "spin_edit.h"
 
@@ -46,7 +46,6 @@ QRadioButton *radio(QWidget *parent, const QString &caption, QRect bounds, bool 
 Tanordnung::Tanordnung(QWidget *parent)
     : TDialogForm(QStringLiteral("Einstellungen"), QSize(396, 208), false, parent)
 {
-    anordnung = this;
     setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 11));
 
     GroupBox2 = new QGroupBox(QStringLiteral("Diagrammtyp"), this);
@@ -95,6 +94,8 @@ Tanordnung::Tanordnung(QWidget *parent)
                         rbKreis,  rbBalkenVer, rb2D,      rb3D};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+    // Published once whole: a form that failed half-way leaves no reference behind.
+    anordnung = this;
 }
 
 Tanordnung::~Tanordnung()

@@ -7,7 +7,7 @@
 #include "chart.h"
 #include "fonts.h"
 #include "main_menu.h"
-#include "number_format.h"
+#include "drive_report.h"
 #include "panel.h"
 
 #include <QFrame>
@@ -15,16 +15,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QString percentText(int64_t part, int64_t total)
-{
-    return QString::fromStdString(FormatPercent(PercentOf(part, total))) + QStringLiteral("%");
-}
-
-QString gigabyteText(int64_t value)
-{
-    return QString::fromStdString(FormatGB(value)) + QStringLiteral(" GB =");
-}
 
 QLabel *panelLabel(QWidget *panel, const QString &text, const QColor &colour,
                    Qt::Alignment alignment)
@@ -122,21 +112,24 @@ void TMDIChild::createMenu()
                         });
 }
 
-void TMDIChild::ShowDrive(const QString &root, const DriveStats &stats, const QString &where)
+void TMDIChild::ShowDrive(const DriveReport &drive)
 {
+    const QString root = QString::fromStdU16String(DriveRoot(drive.number));
+    const DriveFigures figures = FiguresOf(drive.stats);
     setWindowTitle(root);
     DBChart1->SetCaption(QStringLiteral("Laufwerksbelegung ") + root);
     Series1->Clear();
-    Series1->Add(static_cast<double>(stats.UsedGB), QStringLiteral("GB belegt"), clBlue);
-    Series1->Add(static_cast<double>(stats.FreeGB), QStringLiteral("GB frei"), clFuchsia);
-    if (!where.isEmpty())
-        DBChart1->setStatusTip(root + QStringLiteral(" = ") + where);
-    LabelMBFrei->setText(gigabyteText(stats.FreeGB));
-    LabelProzentFrei->setText(percentText(stats.FreeGB, stats.TotalGB));
-    LabelMBBelegt->setText(gigabyteText(stats.UsedGB));
-    LabelProzentBelegt->setText(percentText(stats.UsedGB, stats.TotalGB));
-    LabelMBGesamt->setText(gigabyteText(stats.TotalGB));
-    LabelProzentGesamt->setText(percentText(stats.TotalGB, stats.TotalGB));
+    Series1->Add(figures.usedPoint, QStringLiteral("GB belegt"), clBlue);
+    Series1->Add(figures.freePoint, QStringLiteral("GB frei"), clFuchsia);
+    if (!drive.description.empty())
+        DBChart1->setStatusTip(root + QStringLiteral(" = ") +
+                               QString::fromStdString(drive.description));
+    LabelMBFrei->setText(QString::fromStdString(figures.freeGB));
+    LabelProzentFrei->setText(QString::fromStdString(figures.freePercent));
+    LabelMBBelegt->setText(QString::fromStdString(figures.usedGB));
+    LabelProzentBelegt->setText(QString::fromStdString(figures.usedPercent));
+    LabelMBGesamt->setText(QString::fromStdString(figures.totalGB));
+    LabelProzentGesamt->setText(QString::fromStdString(figures.totalPercent));
 }
 
 TCloseAction TMDIChild::FormClose(QObject *)
@@ -169,7 +162,7 @@ void TMDIChild::AktionNeuClick(QObject *Sender)
 
 void TMDIChild::AktionGesamtClick(QObject *)
 {
-    Screen->ShowModal(TheGESAMT());
+    Screen->ShowModal(GESAMT);
 }
 
 void TMDIChild::Anordnung1Click(QObject *Sender)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "drive_stats.h"
 #include "mdi_frame.h"
 #include "screen.h"
 
@@ -11,6 +10,7 @@ class QLabel;
 class TChartSeries;
 class TDBChart;
 class TMainMenu;
+struct DriveReport;
 
 // A drive window: a chart of occupied against free space above a panel of figures. Its menu
 // hands every command to the main window.
@@ -25,7 +25,7 @@ public:
 
     // Shows one drive: caption and chart title from its root text ("C:\"), the occupied and
     // the free point, the mount it stands for as the chart's hint, and the six figures.
-    void ShowDrive(const QString &root, const DriveStats &stats, const QString &where);
+    void ShowDrive(const DriveReport &drive);
 
     TCloseAction FormClose(QObject *Sender);
     void FormResize(QObject *Sender);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "event_handler.h"
+#include "application.h"
 
 #include <QAction>
 

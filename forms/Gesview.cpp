@@ -1,16 +1,12 @@
 #include "Gesview.h"
 
 #include "Colours.h"
-#include "Main.h"
 #include "application.h"
 #include "buttons.h"
 #include "chart.h"
-#include "drive_stats.h"
-#include "event_handler.h"
 #include "fonts.h"
-#include "number_format.h"
+#include "drive_report.h"
 #include "panel.h"
-#include "uGlobal.h"
 
 #include <QLabel>
 
@@ -26,25 +22,11 @@ QLabel *label(QWidget *parent, const QString &text, const QColor &colour, bool b
                          DeclaredFont(QStringLiteral("MS Sans Serif"), 11, bold));
 }
 
-QString sumText(int64_t gigabytes)
-{
-    return QString::fromStdString(FormatSumGB(gigabytes)) + QStringLiteral(" GB");
-}
-
-QString shareText(int64_t part, int64_t total)
-{
-    // With nothing to share out (no drive reaches one GiB) both shares read 0.00 %, never a
-    // quotient of zero by zero.
-    const double share = total > 0 ? PercentOf(part, total) : 0.0;
-    return QString::fromStdString(FormatPercentFixed(share)) + QStringLiteral(" %");
-}
-
 } // namespace
 
 TGESAMT::TGESAMT(QWidget *parent)
     : TDialogForm(QStringLiteral("Gesamtübersicht"), QSize(403, 363), false, parent)
 {
-    GESAMT = this;
     OKButton = new TBitBtn(this);
     OKButton->SetKind(TBitBtn::bkOK);
     OKButton->setGeometry(319, 328, 77, 26);
@@ -111,6 +93,8 @@ TGESAMT::TGESAMT(QWidget *parent)
 
     connect(&registration, &FormRegistration::Activated, this,
             EventHandler([this] { FormActivate(this); }));
+    // Published once whole: a form that failed half-way leaves no reference behind.
+    GESAMT = this;
 }
 
 void TGESAMT::OKButtonClick(QObject *)
@@ -120,37 +104,17 @@ void TGESAMT::OKButtonClick(QObject *)
 
 void TGESAMT::FormActivate(QObject *)
 {
-    QString driveList;
-    int64_t total = 0;
-    int64_t free = 0;
-    int64_t used = 0;
-    // Every drive on its own: a failure drops that drive's remaining steps and nothing else.
-    for (DriveNo number = 3; number <= 26; ++number) {
-        try {
-            const char16_t letter = DriveLetter(number);
-            if (!DriveExists(letter))
-                continue;
-            driveList += QChar(letter) + QStringLiteral(":  ");
-            LabelDriveList->setText(driveList);
-            const DriveStats stats = ReadDriveStats(number);
-            total += stats.TotalGB;
-            free += stats.FreeGB;
-            used += stats.UsedGB;
-        } catch (...) {
-        }
-    }
-    // With no usable drive at all the list is empty, not what an earlier showing found.
-    LabelDriveList->setText(driveList);
-
-    Label3->setText(sumText(free));
-    Label8->setText(shareText(free, total));
-    Label5->setText(sumText(used));
-    Label9->setText(shareText(used, total));
-    Label7->setText(sumText(total));
-    Label10->setText(QStringLiteral("100.00 %"));
+    const OverviewFigures figures = OverviewOf(ReportDrives());
+    LabelDriveList->setText(QString::fromStdString(figures.driveList));
+    Label3->setText(QString::fromStdString(figures.freeText));
+    Label8->setText(QString::fromStdString(figures.freeShare));
+    Label5->setText(QString::fromStdString(figures.usedText));
+    Label9->setText(QString::fromStdString(figures.usedShare));
+    Label7->setText(QString::fromStdString(figures.totalText));
+    Label10->setText(QString::fromStdString(figures.totalShare));
     Series1->Clear();
-    Series1->Add(static_cast<double>(used), QStringLiteral("GB belegt"), clBlue);
-    Series1->Add(static_cast<double>(free), QStringLiteral("GB frei"), clFuchsia);
+    Series1->Add(static_cast<double>(figures.usedGB), QStringLiteral("GB belegt"), clBlue);
+    Series1->Add(static_cast<double>(figures.freeGB), QStringLiteral("GB frei"), clFuchsia);
 }
 
 TGESAMT::~TGESAMT()
@@ -159,9 +123,3 @@ TGESAMT::~TGESAMT()
         GESAMT = nullptr;
 }
 
-TGESAMT *TheGESAMT()
-{
-    if (!GESAMT)
-        new TGESAMT(MainForm);
-    return GESAMT;
-}

@@ -49,8 +49,3 @@ private:
 
 // The total overview while it exists: set by its constructor, cleared by its destructor.
 extern TGESAMT *GESAMT;
-
-// GESAMT, made the first time it is asked for if the program did not make it at start (the
-// program leaves it until it is opened, so that its first frame comes sooner); it belongs to
-// the main form.
-TGESAMT *TheGESAMT();

@@ -7,12 +7,12 @@
 #include "application.h"
 #include "buttons.h"
 #include "chart.h"
-#include "event_handler.h"
+#include "drive_report.h"
 #include "fonts.h"
 #include "main_menu.h"
 #include "mdi_frame.h"
 #include "status_bar.h"
-#include "uGlobal.h"
+#include "tiling.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -55,10 +55,10 @@ protected:
 
 TMainForm::TMainForm(QWidget *parent)
     : QMainWindow(parent), registration(this, [this]() -> QWidget * {
-          return MDIChildCount() > 0 ? MDIChildren(0) : nullptr;
+          // Asked for as soon as the form is on the screen, which is before its frame exists.
+          return frame && MDIChildCount() > 0 ? MDIChildren(0) : nullptr;
       })
 {
-    MainForm = this;
     setFont(DeclaredFont(QStringLiteral("Segoe UI"), 13));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/volumo.png")));
     menuBar()->setNativeMenuBar(false);
@@ -97,6 +97,8 @@ TMainForm::TMainForm(QWidget *parent)
         Screen->RegisterPassive(passive);
 
     FormCreate(this);
+    // Published once whole: a form that failed half-way leaves no reference behind.
+    MainForm = this;
 }
 
 TMainForm::~TMainForm()
@@ -212,12 +214,12 @@ void TMainForm::Ende1Click(QObject *)
 
 void TMainForm::HelpAboutItemClick(QObject *)
 {
-    Screen->ShowModal(TheFormInfo());
+    Screen->ShowModal(FormInfo);
 }
 
 void TMainForm::btnAllDirvesClick(QObject *)
 {
-    Screen->ShowModal(TheGESAMT());
+    Screen->ShowModal(GESAMT);
 }
 
 void TMainForm::AktualisierenClick(QObject *Sender)
@@ -239,29 +241,28 @@ void TMainForm::ScanDrives(QObject *Sender)
     for (int i = MDIChildCount() - 1; i >= 0; --i)
         frame->Close(MDIChildren(i));
 
+    // From Z: down to C:: each new window goes to the front of the list, so they end up in
+    // ascending letter order.
+    const std::vector<DriveReport> reports = ReportDrives(26, 3);
     const MdiFrame::Opening opening(*frame);
-    for (DriveNumber = 26; DriveNumber >= 3; --DriveNumber) {
-        // Each drive's pass on its own: a failure ends that pass, and the scan goes on.
+    for (const DriveReport &drive : reports) {
+        DriveNumber = drive.number;
+        TotalGB = drive.stats.TotalGB;
+        FreeGB = drive.stats.FreeGB;
+        UsedGB = drive.stats.UsedGB;
+        if (!drive.window)
+            continue;
+        // Each drive's window on its own: a failure ends that drive's, and the scan goes on.
         try {
-            const QString root = QString::fromStdU16String(DriveRoot(DriveNumber));
-            if (!DriveExists(DriveLetter(DriveNumber)))
-                continue;
-            const DriveStats stats = ReadDriveStats(DriveNumber);
-            TotalGB = stats.TotalGB;
-            FreeGB = stats.FreeGB;
-            UsedGB = stats.UsedGB;
-            if (!(TotalGB > 0))
-                continue; // drives below one whole GiB get no window
-            const QString where = QString::fromStdString(DriveDescription(DriveNumber));
-
-            CurrentChild = new TMDIChild;
-            frame->AddChild(CurrentChild, CurrentChild->MainMenu1, TMDIChild::DesignClientSize,
-                            [child = CurrentChild] { return child->FormClose(child); });
-            CurrentChild->ShowDrive(root, stats, where);
-            ShowStatusMessage(CurrentChild->windowTitle());
-            CurrentChild->DBChart1->SetView3D(Settings.Chart3D);
+            auto *child = new TMDIChild;
+            CurrentChild = child;
+            frame->AddChild(child, child->MainMenu1, TMDIChild::DesignClientSize,
+                            [child] { return child->FormClose(child); });
+            child->ShowDrive(drive);
+            ShowStatusMessage(child->windowTitle());
+            child->DBChart1->SetView3D(Settings.Chart3D);
             if (const std::optional<SeriesKind> kind = SeriesKindOf(Settings.ChartKind))
-                ChangeSeriesKind(CurrentChild->Series1, *kind);
+                ChangeSeriesKind(child->Series1, *kind);
         } catch (...) {
         }
     }
@@ -270,21 +271,14 @@ void TMainForm::ScanDrives(QObject *Sender)
 
 void TMainForm::WindowTileItemClick(QObject *)
 {
-    if (Settings.TileRows == 0 || Settings.TileCols == 0)
+    const std::optional<Grid> grid =
+        TileGrid(client->width(), client->height(), StatusBar1->height() + ToolBar1->height(),
+                 Settings.TileRows, Settings.TileCols);
+    if (!grid)
         return;
-    const QSize clientSize = client->size();
-    const int W = (clientSize.width() - 22) / Settings.TileCols;
-    const int H =
-        (clientSize.height() - StatusBar1->height() - ToolBar1->height() - 6) / Settings.TileRows;
-    int x = 0;
-    int y = 0;
     for (int i = 0; i < MDIChildCount(); ++i) {
-        frame->SetBounds(MDIChildren(i), QRect(x, y, W, H));
-        x += W;
-        if ((i + 1) % Settings.TileCols == 0) {
-            x = 0;
-            y += H;
-        }
+        const Cell cell = grid->CellAt(i);
+        frame->SetBounds(MDIChildren(i), QRect(cell.left, cell.top, cell.width, cell.height));
     }
     ShowStatusMessage(QStringLiteral("BEREIT"));
 }

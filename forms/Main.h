@@ -5,6 +5,7 @@
 #include "screen.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 class MdiFrame;
 class QMdiArea;
@@ -88,7 +89,8 @@ private:
     int64_t FreeGB = 0;
     int64_t UsedGB = 0;
     uint8_t DriveNumber = 0;
-    TMDIChild *CurrentChild = nullptr;
+    // Null once the window it names is gone.
+    QPointer<TMDIChild> CurrentChild;
 
     // Its activation runs the refresh; it hands the focus to its active child.
     FormRegistration registration;

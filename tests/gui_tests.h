@@ -6,16 +6,23 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+enum class TestScreen { Shared, EachProgram };
+
 // Runs every test inside the program's application object, on Qt's offscreen platform with a
-// desktop-sized screen unless another platform is asked for.
-inline int RunGuiTests(int argc, char **argv)
+// desktop-sized screen unless another platform is asked for. The windowing layer's tests share
+// one screen object; the form tests start a whole program each, screen included.
+inline int RunGuiTests(int argc, char **argv, TestScreen screens = TestScreen::Shared)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
         qEnvironmentVariable("QT_QPA_PLATFORM") == QStringLiteral("offscreen"))
         qputenv("QT_QPA_PLATFORM", VOLUMO_TEST_PLATFORM);
     TApplication application(argc, argv);
     application.SetTitle(QStringLiteral("Volumo"));
-    TScreen screen;
+    std::optional<TScreen> screen;
+    if (screens == TestScreen::Shared)
+        screen.emplace();
     InstallFontSubstitutes();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

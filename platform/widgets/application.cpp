@@ -1,7 +1,5 @@
 #include "application.h"
 
-#include "event_handler.h"
-
 #include <QAction>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -10,12 +8,15 @@
 #include <QMessageBox>
 #include <QProxyStyle>
 
+#include <exception>
+
 TApplication *Application = nullptr;
 
-// The pictures live in a static library, whose resources are not registered on their own.
-static void registerPictures()
+// The buttons' glyphs live in a static library, whose resources are not registered on their
+// own.
+static void registerButtonGlyphs()
 {
-    Q_INIT_RESOURCE(volumo);
+    Q_INIT_RESOURCE(buttons);
 }
 
 namespace {
@@ -100,7 +101,7 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
     if (toolkitTexts.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         installTranslator(&toolkitTexts);
-    registerPictures();
+    registerButtonGlyphs();
     setStyle(new PictureKeepingStyle);
     setPalette(ClassicPalette());
     installEventFilter(this);
@@ -212,4 +213,15 @@ bool TApplication::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return QApplication::eventFilter(watched, event);
+}
+
+void ShowHandlerException()
+{
+    try {
+        throw;
+    } catch (const std::exception &error) {
+        Application->ShowException(QString::fromUtf8(error.what()));
+    } catch (...) {
+        Application->ShowException(QStringLiteral("Unbekannter Fehler."));
+    }
 }

@@ -51,7 +51,7 @@ protected:
         Settings.TileCols = 3;
     }
 
-    Program &program = Program::Get();
+    ProgramUnderTest program;
 };
 
 } // namespace
@@ -59,55 +59,14 @@ protected:
 TEST_F(Arrangement, GridCellsFromTheClientArea)
 {
     ASSERT_EQ(program.main->Client()->size(), QSize(984, 741));
-    struct Row
-    {
-        const char *name;
-        int rows, columns, windows;
-        std::vector<QRect> cells;
-    };
-    // W = (984 - 22) div columns, H = (741 - 19 - 69 - 6) div rows
-    const Row rows[] = {
-        {"2 x 3, the declared size",
-         2,
-         3,
-         6,
-         {{0, 0, 320, 323},
-          {320, 0, 320, 323},
-          {640, 0, 320, 323},
-          {0, 323, 320, 323},
-          {320, 323, 320, 323},
-          {640, 323, 320, 323}}},
-        {"one column", 2, 1, 2, {{0, 0, 962, 323}, {0, 323, 962, 323}}},
-        {"1 x 1", 1, 1, 2, {{0, 0, 962, 647}, {0, 647, 962, 647}}},
-        {"4 x 4 with a 17th window in a fifth row",
-         4,
-         4,
-         17,
-         {{0, 0, 240, 161},
-          {240, 0, 240, 161},
-          {480, 0, 240, 161},
-          {720, 0, 240, 161},
-          {0, 161, 240, 161},
-          {240, 161, 240, 161},
-          {480, 161, 240, 161},
-          {720, 161, 240, 161},
-          {0, 322, 240, 161},
-          {240, 322, 240, 161},
-          {480, 322, 240, 161},
-          {720, 322, 240, 161},
-          {0, 483, 240, 161},
-          {240, 483, 240, 161},
-          {480, 483, 240, 161},
-          {720, 483, 240, 161},
-          {0, 644, 240, 161}}},
-    };
-    for (const Row &row : rows) {
-        drives(row.windows);
-        grid(row.rows, row.columns);
-        ASSERT_EQ(program.main->MDIChildCount(), row.windows) << row.name;
-        for (int i = 0; i < row.windows; ++i)
-            EXPECT_EQ(bounds(i), row.cells[static_cast<size_t>(i)]) << row.name << " window " << i;
-    }
+    drives(6);
+    grid(2, 3);
+    // W = (984 - 22) div 3, H = (741 - 19 - 69 - 6) div 2
+    const QRect cells[] = {{0, 0, 320, 323},   {320, 0, 320, 323},   {640, 0, 320, 323},
+                           {0, 323, 320, 323}, {320, 323, 320, 323}, {640, 323, 320, 323}};
+    ASSERT_EQ(program.main->MDIChildCount(), 6);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(bounds(i), cells[i]) << "window " << i;
 }
 
 TEST_F(Arrangement, ChartMarksStayInsideAt4x4)

@@ -20,7 +20,7 @@ class DriveWindow : public testing::Test
 protected:
     void SetUp() override { program.Ready(); }
     TMDIChild *front() const { return program.main->MDIChildren(0); }
-    Program &program = Program::Get();
+    ProgramUnderTest program;
 };
 
 } // namespace

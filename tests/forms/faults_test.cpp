@@ -24,7 +24,7 @@ class Faults : public testing::Test
 protected:
     void SetUp() override { program.Ready(); }
 
-    Program &program = Program::Get();
+    ProgramUnderTest program;
 };
 
 } // namespace

@@ -45,16 +45,25 @@ QStringList barEntries(TMainForm *main)
 class MainForm : public testing::Test
 {
 protected:
-    void SetUp() override { Program::Get().Ready(); }
+    void SetUp() override { program.Ready(); }
+
+    ProgramUnderTest program;
 };
 
 } // namespace
 
-// The program's start: the first test of the run.
+// The program's start: the dialogs made hidden, each a child of the main form; the first focus
+// runs the first refresh.
 TEST(MainFormStart, FirstFocusRunsTheRefreshOnce)
 {
-    Program &program = Program::Get();
+    ProgramUnderTest program;
     program.StandardDrives();
+    for (QWidget *dialog :
+         {static_cast<QWidget *>(program.info), static_cast<QWidget *>(program.gesamt),
+          static_cast<QWidget *>(program.settings)}) {
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->parent(), program.main);
+    }
     EXPECT_FALSE(program.info->isVisible());
     EXPECT_FALSE(program.gesamt->isVisible());
     EXPECT_FALSE(program.settings->isVisible());
@@ -73,7 +82,7 @@ TEST(MainFormStart, FirstFocusRunsTheRefreshOnce)
 
 TEST_F(MainForm, DeclaredWindow)
 {
-    TMainForm *main = Program::Get().main;
+    TMainForm *main = program.main;
     EXPECT_TRUE(main->windowTitle().startsWith(QStringLiteral("Volumo ")));
     EXPECT_TRUE(main->windowTitle().endsWith(QStringLiteral(" - Version 2.5.1")));
     EXPECT_EQ(main->Client()->size(), QSize(984, 741));
@@ -118,7 +127,7 @@ TEST_F(MainForm, DeclaredWindow)
 
 TEST_F(MainForm, HintsOfTheToolButtonsAndOneTooltip)
 {
-    TMainForm *main = Program::Get().main;
+    TMainForm *main = program.main;
     const struct
     {
         QWidget *button;
@@ -146,7 +155,7 @@ TEST_F(MainForm, HintsOfTheToolButtonsAndOneTooltip)
 
 TEST_F(MainForm, StatusTextsAreNeverOnView)
 {
-    TMainForm *main = Program::Get().main;
+    TMainForm *main = program.main;
     main->AktualisierenClick(main->Aktualisieren);
     EXPECT_EQ(main->StatusBar1->SimpleText(), QStringLiteral("BEREIT"));
     for (int panel = 0; panel < 2; ++panel) {
@@ -160,7 +169,6 @@ TEST_F(MainForm, StatusTextsAreNeverOnView)
 
 TEST_F(MainForm, ToolBarRefreshWhileADriveWindowHasTheFocusRunsOnce)
 {
-    Program &program = Program::Get();
     TMainForm *main = program.main;
     ASSERT_TRUE(WaitFor([&] { return main->MDIChildCount() == 2; }));
     QTest::mouseClick(main->MDIChildren(0)->DBChart1, Qt::LeftButton);
@@ -178,7 +186,6 @@ TEST_F(MainForm, ToolBarRefreshWhileADriveWindowHasTheFocusRunsOnce)
 
 TEST_F(MainForm, ClosingAModalDialogOrSwitchingProgramsRefreshesNothing)
 {
-    Program &program = Program::Get();
     TMainForm *main = program.main;
     ASSERT_TRUE(WaitFor([&] { return main->MDIChildCount() == 2; }));
     QPointer<TMDIChild> first = main->MDIChildren(0);
@@ -201,7 +208,6 @@ TEST_F(MainForm, ClosingAModalDialogOrSwitchingProgramsRefreshesNothing)
 
 TEST_F(MainForm, MenuOfTheFrontDriveWindowOrTheFramesOwn)
 {
-    Program &program = Program::Get();
     TMainForm *main = program.main;
     ASSERT_TRUE(WaitFor([&] { return main->MDIChildCount() == 2; }));
     const QStringList bar = {"&Datei", "&Ansicht", "&Optionen", "&Fenster", "&?"};
@@ -254,7 +260,6 @@ TEST_F(MainForm, MenuOfTheFrontDriveWindowOrTheFramesOwn)
 
 TEST_F(MainForm, WithAllDriveWindowsClosedComingBackBringsThemBack)
 {
-    Program &program = Program::Get();
     TMainForm *main = program.main;
     program.CloseDriveWindows();
     QTest::qWait(50);
@@ -278,65 +283,22 @@ int runUntilTheProgramEnds(const std::function<void()> &act)
 
 } // namespace
 
-// Ends the program, and starts it again for whatever runs after.
 TEST_F(MainForm, CloseBoxAndBeendenEndTheProgramWithoutAQuestion)
 {
-    TMainForm *main = Program::Get().main;
+    TMainForm *main = program.main;
     EXPECT_EQ(runUntilTheProgramEnds([main] { main->close(); }), 0);
     EXPECT_FALSE(main->isVisible());
 
-    Program::Get().Start();
+    program.Start();
     ASSERT_TRUE(WaitFor([&] { return main->MDIChildCount() > 0; }));
     EXPECT_EQ(runUntilTheProgramEnds([main] { main->MDIChildren(0)->Ende1Click(main->Ende1); }), 0)
         << "\"&Beenden\" in a drive window's menu";
     EXPECT_FALSE(main->isVisible());
 }
 
-// A program that did not make the about dialog and the total overview at start makes each
-// when it is first opened, as a child of the main form, and only once.
-TEST_F(MainForm, DialogsNotMadeAtStartAreMadeWhenFirstOpened)
-{
-    Program &program = Program::Get();
-    FormInfo = nullptr;
-    GESAMT = nullptr;
-
-    QString aboutTitle;
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
-        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        aboutTitle = dialog->windowTitle();
-        poll->stop();
-        poll->deleteLater();
-        dialog->done(QDialog::Accepted);
-    });
-    poll->start(0);
-    program.main->HelpAboutItemClick(program.main);
-    EXPECT_EQ(aboutTitle, QStringLiteral("Info"));
-    ASSERT_NE(FormInfo, nullptr);
-    EXPECT_NE(FormInfo, program.info);
-    EXPECT_EQ(FormInfo->parent(), program.main);
-    EXPECT_EQ(TheFormInfo(), FormInfo) << "made once";
-
-    TGESAMT *made = TheGESAMT();
-    ASSERT_NE(made, nullptr);
-    EXPECT_NE(made, program.gesamt);
-    EXPECT_EQ(made->parent(), program.main);
-    EXPECT_EQ(TheGESAMT(), made);
-
-    // Gone again, they leave no dangling form behind.
-    delete FormInfo;
-    delete GESAMT;
-    EXPECT_EQ(FormInfo, nullptr);
-    EXPECT_EQ(GESAMT, nullptr);
-    FormInfo = program.info;
-    GESAMT = program.gesamt;
-}
-
 TEST_F(MainForm, TheHintFollowsWhatIsHighlightedOrUnderThePointerNow)
 {
-    TMainForm *main = Program::Get().main;
+    TMainForm *main = program.main;
     ASSERT_TRUE(ShowActive(main));
     TMDIChild *front = main->MDIChildren(0);
     Hover(front->DBChart1);
@@ -383,7 +345,7 @@ TEST_F(MainForm, TheHintFollowsWhatIsHighlightedOrUnderThePointerNow)
 
 TEST_F(MainForm, EveryMenuShowsTheFaceOfTheMenuBar)
 {
-    TMainForm *main = Program::Get().main;
+    TMainForm *main = program.main;
     ASSERT_TRUE(ShowActive(main));
     const QString face = QFontInfo(main->menuBar()->font()).family();
     const QList<QMenu *> menus = {main->Datei1, main->Help1,
@@ -399,7 +361,6 @@ TEST_F(MainForm, EveryMenuShowsTheFaceOfTheMenuBar)
 
 TEST_F(MainForm, AMenuEntryPressedThroughAssistiveTechnologyAnswersAtOnce)
 {
-    Program &program = Program::Get();
     TMainForm *main = program.main;
     // "Info" in the front drive window's menu, pressed as a screen reader presses it.
     QMenu *help = main->MDIChildren(0)->MainMenu1->Items().back();
@@ -453,7 +414,7 @@ QColor backgroundOf(const QWidget *widget)
 
 TEST_F(MainForm, EveryLabelKeepsItsContrastUnderADarkDesktopPalette)
 {
-    TMainForm *main = Program::Get().main;
+    TMainForm *main = program.main;
     // What a dark desktop theme pushes onto the program.
     QPalette dark(Qt::white, QColor(53, 53, 53), QColor(90, 90, 90), QColor(20, 20, 20),
                   QColor(40, 40, 40), Qt::white, Qt::white, QColor(35, 35, 35), QColor(53, 53, 53));

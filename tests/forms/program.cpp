@@ -11,47 +11,11 @@
 #include <QLabel>
 #include <gtest/gtest.h>
 
-namespace {
+ProgramUnderTest::ProgramUnderTest()
+    : main(&program.Main()), info(FormInfo), gesamt(GESAMT), settings(anordnung)
+{}
 
-Program *instance = nullptr;
-
-} // namespace
-
-class ProgramEnvironment : public testing::Environment
-{
-public:
-    void TearDown() override
-    {
-        if (instance)
-            instance->destroy();
-    }
-};
-
-Program &Program::Get()
-{
-    if (!instance) {
-        instance = new Program;
-        testing::AddGlobalTestEnvironment(new ProgramEnvironment);
-    }
-    return *instance;
-}
-
-Program::Program()
-{
-    InstallVolumeSource(&volumes);
-    main = new TMainForm;
-    info = new TFormInfo(main);
-    gesamt = new TGESAMT(main);
-    settings = new Tanordnung(main);
-}
-
-void Program::destroy()
-{
-    delete main; // the dialogs are its children
-    InstallVolumeSource(nullptr);
-}
-
-void Program::StandardDrives()
+void ProgramUnderTest::StandardDrives()
 {
     volumes = FakeVolumeSource();
     volumes.setDriveGB(u'C', 931, 400);
@@ -59,16 +23,15 @@ void Program::StandardDrives()
     volumes.setDrive(u'E', int64_t{512} << 20, int64_t{100} << 20); // 512 MiB: no window
 }
 
-void Program::Start()
+void ProgramUnderTest::Start()
 {
     if (!main->isVisible()) {
-        main->show();
-        main->activateWindow();
+        program.Show();
         (void)QTest::qWaitForWindowActive(main);
     }
 }
 
-void Program::Ready()
+void ProgramUnderTest::Ready()
 {
     if (!main->isVisible()) {
         StandardDrives();
@@ -81,21 +44,21 @@ void Program::Ready()
     WaitFor([this] { return main->MDIChildCount() == 2; });
 }
 
-void Program::CloseDriveWindows()
+void ProgramUnderTest::CloseDriveWindows()
 {
     for (int i = main->MDIChildCount() - 1; i >= 0; --i)
         main->Frame()->Close(main->MDIChildren(i));
     WaitFor([this] { return main->MDIChildCount() == 0; });
 }
 
-void Program::Refresh()
+void ProgramUnderTest::Refresh()
 {
     main->AktualisierenClick(main->Aktualisieren);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
 }
 
-QStringList Program::Captions() const
+QStringList ProgramUnderTest::Captions() const
 {
     QStringList names;
     for (int i = 0; i < main->MDIChildCount(); ++i)
@@ -103,7 +66,7 @@ QStringList Program::Captions() const
     return names;
 }
 
-QStringList Program::Figures(const TMDIChild *child)
+QStringList ProgramUnderTest::Figures(const TMDIChild *child)
 {
     return {child->LabelMBBelegt->text(), child->LabelProzentBelegt->text(),
             child->LabelMBFrei->text(),   child->LabelProzentFrei->text(),

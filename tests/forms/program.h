@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Program.h"
 #include "volume_source_fake.h"
 
 #include <QStringList>
@@ -10,12 +11,12 @@ class TMainForm;
 class TMDIChild;
 class Tanordnung;
 
-// The program block for the form tests: the four forms in their order, with a fake volume
-// source installed, created once per test program and destroyed at its end.
-class Program
+// The program as it starts, on a fake volume source: each test makes its own, so tests run
+// alone or together in any order.
+class ProgramUnderTest
 {
 public:
-    static Program &Get();
+    ProgramUnderTest();
 
     // Shows the main window and gives it the focus, which runs the first refresh.
     void Start();
@@ -34,13 +35,13 @@ public:
     static QStringList Figures(const TMDIChild *child);
 
     FakeVolumeSource volumes;
-    TMainForm *main = nullptr;
-    TFormInfo *info = nullptr;
-    TGESAMT *gesamt = nullptr;
-    Tanordnung *settings = nullptr;
 
 private:
-    Program();
-    friend class ProgramEnvironment;
-    void destroy();
+    Program program{volumes};
+
+public:
+    TMainForm *const main;
+    TFormInfo *const info;
+    TGESAMT *const gesamt;
+    Tanordnung *const settings;
 };

@@ -23,16 +23,16 @@ TEST(RealVolumes, OneDriveWindowPerVolumeOfAtLeastOneGiB)
     // 4 KiB written leave 930 whole GiB free on D:.
     std::ofstream(volumes + "/a/file") << std::string(4096, 'x');
 
-    Program &program = Program::Get();
+    ProgramUnderTest program;
     LinuxVolumeSource host;
     ScopedVolumeSource installed(host);
     SetNumberSeparators({".", ","});
     program.Start();
     ASSERT_TRUE(WaitFor([&] { return program.main->MDIChildCount() == 3; }));
     EXPECT_EQ(program.Captions(), (QStringList{"C:\\", "D:\\", "E:\\"}));
-    EXPECT_EQ(Program::Figures(program.main->MDIChildren(1)),
+    EXPECT_EQ(ProgramUnderTest::Figures(program.main->MDIChildren(1)),
               (QStringList{"1 GB =", "0%", "930 GB =", "100%", "931 GB =", "100%"}));
-    EXPECT_EQ(Program::Figures(program.main->MDIChildren(2)),
+    EXPECT_EQ(ProgramUnderTest::Figures(program.main->MDIChildren(2)),
               (QStringList{"0 GB =", "0%", "1.863 GB =", "100%", "1.863 GB =", "100%"}));
     EXPECT_TRUE(program.main->MDIChildren(1)->DBChart1->statusTip().endsWith(
         QStringLiteral(" (tmpfs, tmpfs)")));

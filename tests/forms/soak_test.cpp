@@ -101,7 +101,7 @@ protected:
         show();
     }
 
-    Program &program = Program::Get();
+    ProgramUnderTest program;
 };
 
 } // namespace
@@ -134,5 +134,5 @@ int main(int argc, char **argv)
 {
     if (argc > 1 && std::string(argv[1]).rfind("--", 0) != 0)
         rounds = std::stoi(argv[1]);
-    return RunGuiTests(argc, argv);
+    return RunGuiTests(argc, argv, TestScreen::EachProgram);
 }

@@ -1,6 +1,5 @@
 #include "../../gui_helpers.h"
 #include "application.h"
-#include "event_handler.h"
 
 #include <QHelpEvent>
 #include <QLabel>

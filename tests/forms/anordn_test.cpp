@@ -28,13 +28,13 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    Program &program = Program::Get();
-    Tanordnung *dialog = Program::Get().settings;
+    ProgramUnderTest program;
+    Tanordnung *dialog = program.settings;
 };
 
 } // namespace
 
-// The first test of the run: what the dialog declares, before anyone touched it.
+// What the dialog declares, before anyone touched it.
 TEST_F(SettingsDialog, DeclaredControlsAndFirstOkWithoutChanges)
 {
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Einstellungen"));

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "drive_stats.h"
+
+#include <string>
+#include <vector>
+
+// What one probe of a drive found: whether the letter stands for a usable drive, its figures,
+// and whether it gets a drive window.
+struct DriveReport
+{
+    DriveNo number = 0;
+    bool exists = false;
+    // Zero where the figures could not be read.
+    DriveStats stats;
+    // At least one whole GiB and everything about it read: the drive gets a window.
+    bool window = false;
+    // What the host calls the drive, for people; asked only for drives that get a window.
+    std::string description;
+};
+
+// Probes one drive: the existence test, then its figures, then (for a drive that gets a window)
+// its description. A failure half-way leaves what was learnt before it in `report` and passes
+// the failure on.
+void ReportDrive(DriveNo number, DriveReport &report);
+
+// Every drive from `first` to `last` (either way round), in that order, in one pass over the
+// host. A failure while probing one drive ends that drive's probe and nothing else.
+std::vector<DriveReport> ReportDrives(DriveNo first = 3, DriveNo last = 26);
+
+// What a drive window shows: its six figures ("400 GB =", "43%") and its chart's two points.
+struct DriveFigures
+{
+    std::string usedGB;
+    std::string usedPercent;
+    std::string freeGB;
+    std::string freePercent;
+    std::string totalGB;
+    std::string totalPercent;
+    double usedPoint = 0;
+    double freePoint = 0;
+};
+
+// The caller guarantees TotalGB > 0: only such drives get a window.
+DriveFigures FiguresOf(const DriveStats &stats);
+
+// What the total overview shows: the letters of every usable drive ("C:  D:  "), the sums over
+// all of them in whole GiB with their texts, and the shares of the total.
+struct OverviewFigures
+{
+    std::string driveList;
+    int64_t totalGB = 0;
+    int64_t freeGB = 0;
+    int64_t usedGB = 0;
+    std::string freeText;
+    std::string freeShare;
+    std::string usedText;
+    std::string usedShare;
+    std::string totalText;
+    std::string totalShare;
+};
+
+// Sums the drives that passed the existence test, those below one GiB included.
+OverviewFigures OverviewOf(const std::vector<DriveReport> &reports);

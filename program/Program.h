@@ -1,0 +1,37 @@
+#pragma once
+
+#include "volume_source.h"
+
+#include <memory>
+
+class SeparatorWatcher;
+class TMainForm;
+class TScreen;
+
+// The whole program, assembled in one place for the program block, the tests and the
+// benchmarks alike: the screen, the separators of the regional settings, the volumes every
+// drive query goes to, the pictures, and the four forms in their order (main window, about
+// dialog, total overview, settings dialog), each reached through its program-wide reference.
+// The run's settings and the ticker start from their start values. Needs the application
+// object; one program at a time.
+class Program
+{
+public:
+    explicit Program(VolumeSource &volumes);
+    ~Program();
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    // Shows the main window, centred, and asks for the focus: its first activation runs the
+    // first refresh.
+    void Show();
+
+    TMainForm &Main() const { return *main; }
+
+private:
+    std::unique_ptr<TScreen> screen;
+    ScopedVolumeSource installed;
+    std::unique_ptr<SeparatorWatcher> separators;
+    // Owns the dialogs.
+    std::unique_ptr<TMainForm> main;
+};
