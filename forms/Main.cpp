@@ -276,6 +276,7 @@ void TMainForm::WindowTileItemClick(QObject *)
                  Settings.TileRows, Settings.TileCols);
     if (!grid)
         return;
+    const MdiFrame::Opening placing(*frame);
     for (int i = 0; i < MDIChildCount(); ++i) {
         const Cell cell = grid->CellAt(i);
         frame->SetBounds(MDIChildren(i), QRect(cell.left, cell.top, cell.width, cell.height));

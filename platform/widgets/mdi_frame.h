@@ -35,8 +35,9 @@ public:
     void AddChild(QWidget *form, MainMenu *menu, QSize clientSize,
                   std::function<CloseAction()> onClose);
 
-    // Opens several children at once. Activating a child deactivates every other one, so
-    // opening n children one by one took n * n / 2 deactivations; the end state is the same.
+    // Opens or places several children at once. Activating a child deactivates every other
+    // one, so opening n children one by one took n * n / 2 deactivations; the end state is the
+    // same. The scroll range is worked out once, at the end.
     class Opening
     {
     public:
@@ -97,6 +98,7 @@ private:
     void showMenuNow();
     void activate(const Child &child);
     void toOrigin();
+    void followScrollRange(bool follow);
     QPoint scrolled() const;
     void enterMenuBar();
     void activateNext();
