@@ -2,6 +2,7 @@
 # threads model gives std::thread and std::mutex). Without Qt for Windows only the core and the
 # host adapters are built:
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DVOLUMO_QT=OFF
+# scripts/windows builds Qt for Windows with this file too, and then the program against it.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -12,5 +13,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# The programs carry their runtime, so that Wine or Windows needs no MinGW libraries beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

@@ -3,8 +3,10 @@
 //   build/tools/draw_pictures resources
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLinearGradient>
+#include <QList>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -31,6 +33,54 @@ bool save(const QString &folder, const QString &name, QSize size, const Draw &dr
             return false;
         std::printf("%s\n", qPrintable(file));
     }
+    return true;
+}
+
+// The Windows program icon: the icon's 1x and 2x pictures as they were saved, each stored whole
+// as PNG data in one .ico file (Windows Vista and later read PNG entries).
+bool saveIco(const QString &folder, const QString &name)
+{
+    QList<QByteArray> pictures;
+    QList<int> sides;
+    for (const char *suffix : {".png", "@2x.png"}) {
+        QFile file(folder + QLatin1Char('/') + name + QLatin1String(suffix));
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        pictures.append(file.readAll());
+        const QImage image = QImage::fromData(pictures.last(), "PNG");
+        if (image.isNull() || image.width() != image.height() || image.width() > 256)
+            return false;
+        sides.append(image.width());
+    }
+    QByteArray ico;
+    const auto put16 = [&](int value) {
+        ico.append(char(value & 0xff)).append(char((value >> 8) & 0xff));
+    };
+    const auto put32 = [&](qsizetype value) {
+        put16(int(value & 0xffff));
+        put16(int((value >> 16) & 0xffff));
+    };
+    put16(0); // reserved
+    put16(1); // an icon, not a cursor
+    put16(int(pictures.size()));
+    qsizetype offset = 6 + 16 * pictures.size();
+    for (qsizetype i = 0; i < pictures.size(); ++i) {
+        ico.append(char(sides[i] == 256 ? 0 : sides[i]))
+            .append(char(sides[i] == 256 ? 0 : sides[i]));
+        ico.append(char(0)).append(char(0)); // no palette, reserved
+        put16(1);                            // colour planes
+        put16(32);                           // bits per pixel
+        put32(pictures[i].size());
+        put32(offset);
+        offset += pictures[i].size();
+    }
+    for (const QByteArray &picture : pictures)
+        ico.append(picture);
+    const QString path = folder + QLatin1Char('/') + name + QLatin1String(".ico");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(ico) != ico.size())
+        return false;
+    std::printf("%s\n", qPrintable(path));
     return true;
 }
 
@@ -258,6 +308,7 @@ int main(int argc, char *argv[])
              [](QPainter &p) {
                  pieIcon(p, {32, 32}, QColor(0, 0, 255), QColor(255, 0, 255));
              }) &&
+        saveIco(icons, "volumo") &&
         save(icons, "pie", {32, 32},
              [](QPainter &p) {
                  pieIcon(p, {32, 32}, QColor(0, 0, 255), QColor(255, 0, 255));

@@ -2,6 +2,7 @@
 
 #include "number_separators.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QEvent>
 
@@ -11,6 +12,8 @@ SeparatorWatcher::SeparatorWatcher(QObject *parent) : QObject(parent)
     if (QCoreApplication *application = QCoreApplication::instance())
         application->installEventFilter(this);
 }
+
+SeparatorWatcher::~SeparatorWatcher() = default;
 
 bool SeparatorWatcher::eventFilter(QObject *watched, QEvent *event)
 {

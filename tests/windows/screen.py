@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""Reads what a screenshot of Volumo shows, for scripts/windows check:
+  screen.py charts <png>          "<blue pixels> <fuchsia pixels>" (the exact colours), then one
+                                  line per chart: a patch of at least 300 pixels of blue,
+                                  fuchsia and their blends (the slices' smoothed edges), as
+                                  "<pixels> <x> <y> <width> <height>"
+  screen.py ticker <png> <png>    the about dialog's ticker (aqua on navy) in both: "moved",
+                                  "still" or "none"
+  screen.py words <tsv> <word>    the centre "x y" of the first word tesseract read as <word>,
+                                  its boxes scaled back by the factor in $SCALE
+"""
+import subprocess
+import sys
+
+BLUE = (0, 0, 255)
+FUCHSIA = (255, 0, 255)
+NAVY = (0, 0, 128)
+AQUA = (0, 255, 255)
+
+
+def load(png):
+    size = subprocess.run(["identify", "-format", "%w %h", png], check=True,
+                          capture_output=True, text=True).stdout.split()
+    width, height = int(size[0]), int(size[1])
+    data = subprocess.run(["convert", png, "-depth", "8", "rgb:-"], check=True,
+                          capture_output=True).stdout
+    return width, height, data
+
+
+def pixel(data, width, x, y):
+    i = 3 * (y * width + x)
+    return data[i], data[i + 1], data[i + 2]
+
+
+def charts(png):
+    width, height, data = load(png)
+    wanted = set()
+    blue = fuchsia = 0
+    for y in range(height):
+        for x in range(width):
+            p = pixel(data, width, x, y)
+            if p == BLUE:
+                blue += 1
+            elif p == FUCHSIA:
+                fuchsia += 1
+            # Full blue, no green: blue, fuchsia and every blend of the two, but not the navy
+            # of title bars nor the smoothed edges against white.
+            if p[2] > 200 and p[1] < 40:
+                wanted.add((x, y))
+    print(blue, fuchsia)
+    seen = set()
+    patches = []
+    for start in wanted:
+        if start in seen:
+            continue
+        seen.add(start)
+        stack = [start]
+        count = 0
+        left = right = start[0]
+        top = bottom = start[1]
+        while stack:
+            x, y = stack.pop()
+            count += 1
+            left, right = min(left, x), max(right, x)
+            top, bottom = min(top, y), max(bottom, y)
+            for n in ((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)):
+                if n in wanted and n not in seen:
+                    seen.add(n)
+                    stack.append(n)
+        if count >= 300:
+            patches.append((count, left, top, right - left + 1, bottom - top + 1))
+    for patch in sorted(patches, key=lambda p: (p[2], p[1])):
+        print(*patch)
+
+
+def ticker_text(png):
+    width, height, data = load(png)
+    navy = [(x, y) for y in range(height) for x in range(width)
+            if pixel(data, width, x, y) == NAVY]
+    if len(navy) < 1000:
+        return None
+    left = min(x for x, _ in navy)
+    right = max(x for x, _ in navy)
+    top = min(y for _, y in navy)
+    bottom = max(y for _, y in navy)
+    # The text's pixels: anything but the navy ground inside the ticker's box.
+    return frozenset((x - left, y - top) for y in range(top, bottom + 1)
+                     for x in range(left, right + 1)
+                     if pixel(data, width, x, y) != NAVY)
+
+
+def ticker(first, second):
+    a, b = ticker_text(first), ticker_text(second)
+    if a is None or b is None:
+        print("none")
+    else:
+        print("moved" if a != b else "still")
+
+
+def words(tsv, word, scale):
+    with open(tsv, encoding="utf-8") as lines:
+        for line in lines:
+            fields = line.rstrip("\n").split("\t")
+            if len(fields) == 12 and fields[11].strip() == word:
+                left, top, w, h = (int(v) for v in fields[6:10])
+                print((left + w // 2) // scale, (top + h // 2) // scale)
+                return
+    sys.exit(1)
+
+
+if __name__ == "__main__":
+    command = sys.argv[1]
+    if command == "charts":
+        charts(sys.argv[2])
+    elif command == "ticker":
+        ticker(sys.argv[2], sys.argv[3])
+    elif command == "words":
+        import os
+        words(sys.argv[2], sys.argv[3], int(os.environ.get("SCALE", "1")))
+    else:
+        sys.exit("unknown command " + command)
