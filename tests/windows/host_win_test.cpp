@@ -7,6 +7,7 @@
 #include "host_volume_source.h"
 #include "number_separators.h"
 #include "shell_open.h"
+#include "stalled_server.h"
 #include "uGlobal.h"
 #include "volume_source_win.h"
 
@@ -116,30 +117,10 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 constexpr int64_t GiB = int64_t{1} << 30;
 
-// Network drives R: and S: whose server stops answering until released; it gives up by itself
-// after a while, so that code which waits on it fails as slow instead of never ending. Shared
-// with the helper threads, which may outlive the test.
-struct DeadServer
+// Network drives R: and S: whose server stops answering until released.
+struct DeadServer : StalledServer
 {
-    std::mutex mutex;
-    std::condition_variable released;
-    bool stalled = true;
-    std::atomic<int> calls = 0;
-
     static bool serves(LPCWSTR root) { return root && (root[0] == L'R' || root[0] == L'S'); }
-
-    void stallOn()
-    {
-        ++calls;
-        std::unique_lock lock(mutex);
-        released.wait_for(lock, 5s, [&] { return !stalled; });
-    }
-    void release()
-    {
-        std::lock_guard lock(mutex);
-        stalled = false;
-        released.notify_all();
-    }
 };
 
 WindowsDriveCalls callsWith(const std::shared_ptr<DeadServer> &server)

@@ -1,6 +1,7 @@
 #include "../../fuse_volume.h"
 #include "../../host_fixtures.h"
 #include "drive_stats.h"
+#include "stalled_server.h"
 #include "volume_source_linux.h"
 
 #include <gtest/gtest.h>
@@ -65,29 +66,7 @@ std::map<char16_t, DriveStats> scanDrives()
     return seen;
 }
 
-// A server that stops answering until it is released; it gives up by itself after a while, so
-// that code which waits on it fails as slow instead of never ending. Shared with the queries'
-// helper threads, which may outlive the test.
-struct Server
-{
-    std::mutex mutex;
-    std::condition_variable released;
-    bool stalled = true;
-    std::atomic<int> calls = 0;
-
-    void stallOn()
-    {
-        ++calls;
-        std::unique_lock lock(mutex);
-        released.wait_for(lock, 5s, [&] { return !stalled; });
-    }
-    void release()
-    {
-        std::lock_guard lock(mutex);
-        stalled = false;
-        released.notify_all();
-    }
-};
+using Server = StalledServer;
 
 } // namespace
 
