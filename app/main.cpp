@@ -7,11 +7,16 @@
 
 namespace {
 
+// Windows has its desktop whatever the environment says; elsewhere a display must be named.
 bool displayNamed()
 {
+#ifdef Q_OS_WIN
+    return true;
+#else
     return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
            !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#endif
 }
 
 // While the toolkit starts, its complaints about a display it cannot reach are held back; if it
