@@ -69,6 +69,25 @@ def charts(png):
                     stack.append(n)
         if count >= 300:
             patches.append((count, left, top, right - left + 1, bottom - top + 1))
+    # A 3D pie's slices can meet along a darker edge and come out as two patches: patches whose
+    # boxes touch or nearly do are one chart.
+    merged = True
+    while merged:
+        merged = False
+        for i in range(len(patches)):
+            for j in range(i + 1, len(patches)):
+                a, b = patches[i], patches[j]
+                if (a[1] - 8 <= b[1] + b[3] and b[1] - 8 <= a[1] + a[3] and
+                        a[2] - 8 <= b[2] + b[4] and b[2] - 8 <= a[2] + a[4]):
+                    left, top = min(a[1], b[1]), min(a[2], b[2])
+                    right = max(a[1] + a[3], b[1] + b[3])
+                    bottom = max(a[2] + a[4], b[2] + b[4])
+                    patches[i] = (a[0] + b[0], left, top, right - left, bottom - top)
+                    del patches[j]
+                    merged = True
+                    break
+            if merged:
+                break
     for patch in sorted(patches, key=lambda p: (p[2], p[1])):
         print(*patch)
 
