@@ -237,6 +237,12 @@ TEST_F(LiveVolumes, AChangeWhileTheSettingsAreOpenWaitsForThemAndTheirOwnScan)
     // The settings command's own scan shows the new volume; no second one follows.
     EXPECT_EQ(windowFor(stick), QStringLiteral("G:\\"));
     EXPECT_EQ(source.passes, passes + 1);
+
+    // And with the dialog gone, the volumes are followed again.
+    ASSERT_EQ(::umount2(stick.c_str(), 0), 0);
+    EXPECT_TRUE(WaitFor([&] { return program.main->MDIChildCount() == 3; }, 1000));
+    settle();
+    EXPECT_EQ(source.passes, passes + 2);
 }
 
 TEST_F(LiveVolumes, AChangeWhileTheAboutDialogIsOpenRefreshesOnceWhenItCloses)
