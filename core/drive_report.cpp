@@ -36,26 +36,26 @@ std::vector<DriveReport> ReportDrives(DriveNo first, DriveNo last)
     return reports;
 }
 
-std::vector<DriveWindow> WindowsOf(const std::vector<DriveReport> &reports)
+std::vector<WindowedDrive> WindowsOf(const std::vector<DriveReport> &reports)
 {
-    std::vector<DriveWindow> windows;
+    std::vector<WindowedDrive> windows;
     for (const DriveReport &report : reports) {
         if (report.window)
             windows.push_back({report.number, report.description});
     }
     std::sort(windows.begin(), windows.end(),
-              [](const DriveWindow &a, const DriveWindow &b) { return a.number < b.number; });
+              [](const WindowedDrive &a, const WindowedDrive &b) { return a.number < b.number; });
     return windows;
 }
 
-std::vector<DriveWindow> DriveWindowsNow(const std::vector<DriveWindow> &shown)
+std::vector<WindowedDrive> DriveWindowsNow(const std::vector<WindowedDrive> &shown)
 {
-    std::vector<DriveWindow> windows;
+    std::vector<WindowedDrive> windows;
     for (DriveNo number = 3; number <= 26; ++number) {
         try {
             // A host that names no mounts (an empty description) has every drive probed.
             const std::string description = DriveDescription(number);
-            const DriveWindow unasked{number, description};
+            const WindowedDrive unasked{number, description};
             if (!description.empty() &&
                 std::find(shown.begin(), shown.end(), unasked) != shown.end()) {
                 windows.push_back(unasked);
@@ -72,7 +72,7 @@ std::vector<DriveWindow> DriveWindowsNow(const std::vector<DriveWindow> &shown)
     return windows;
 }
 
-bool WindowsChanged(const std::vector<DriveWindow> &now, const std::vector<DriveWindow> &shown)
+bool WindowsChanged(const std::vector<WindowedDrive> &now, const std::vector<WindowedDrive> &shown)
 {
     return now != shown;
 }

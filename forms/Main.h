@@ -62,7 +62,7 @@ public:
 
     // The drive windows the last scan opened, with the mounts they stand for, whether or not
     // the user has closed some since: what a change of the volumes is measured against.
-    const std::vector<DriveWindow> &ShownDrives() const { return shownDrives; }
+    const std::vector<WindowedDrive> &ShownDrives() const { return shownDrives; }
 
     // The client area: tool bar, drive windows' area and status bar, without menu bar and frame.
     QWidget *Client() const { return client; }
@@ -96,7 +96,7 @@ private:
     uint8_t DriveNumber = 0;
     // Null once the window it names is gone.
     QPointer<TMDIChild> CurrentChild;
-    std::vector<DriveWindow> shownDrives;
+    std::vector<WindowedDrive> shownDrives;
 
     // Its activation runs the refresh; it hands the focus to its active child.
     FormRegistration registration;

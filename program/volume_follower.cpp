@@ -32,7 +32,7 @@ void VolumeFollower::check()
     // Before the first refresh there is nothing to keep in step; that refresh sees the change.
     if (!main.isVisible())
         return;
-    const std::vector<DriveWindow> &shown = main.ShownDrives();
+    const std::vector<WindowedDrive> &shown = main.ShownDrives();
     if (WindowsChanged(DriveWindowsNow(shown), shown))
         main.AktualisierenClick(main.Aktualisieren);
 }

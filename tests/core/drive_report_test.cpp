@@ -284,7 +284,7 @@ TEST(DriveWindowsNow, ARefreshIsDueWhenADriveWithAWindowComesOrGoesAndNeverOpens
         fake.setDriveGB(u'D', 1863, 1400);
         fake.setDrive(u'E', 512 * MiB, 100 * MiB);
         ScopedVolumeSource installed(fake);
-        const std::vector<DriveWindow> shown = WindowsOf(ReportDrives(26, 3));
+        const std::vector<WindowedDrive> shown = WindowsOf(ReportDrives(26, 3));
         ASSERT_EQ(shown.size(), 2u);
 
         row.change(fake);

@@ -221,7 +221,7 @@ TEST(LinuxVolumeSource, ARefreshIsDueOnlyWhenTheWindowsAScanWouldOpenDiffer)
             },
             1s);
         ScopedVolumeSource installed(source);
-        const std::vector<DriveWindow> windows = WindowsOf(ReportDrives(26, 3));
+        const std::vector<WindowedDrive> windows = WindowsOf(ReportDrives(26, 3));
         ASSERT_EQ(windows.size(), 3u) << row.name;
 
         std::ofstream(recorded.path) << row.now;
