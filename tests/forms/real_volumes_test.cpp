@@ -17,6 +17,7 @@
 #include "volume_watcher.h"
 
 #include <QLabel>
+#include <QMenuBar>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -109,9 +110,11 @@ class LiveVolumes : public testing::Test
 protected:
     void SetUp() override
     {
-        folder = MountsFolder();
-        if (folder.empty())
+        if (MountsFolder().empty())
             GTEST_SKIP() << MountsSkipped();
+        // Beside the volumes private_mounts made, after them in letter order.
+        folder = MountsFolder() + "/live";
+        ::mkdir(folder.c_str(), 0755);
         // Hidden from this process's namespace alone; nothing is left on the disk.
         ASSERT_TRUE(mountTmpfs("/var/lib", "64m"));
         installed.emplace(source);
@@ -127,6 +130,11 @@ protected:
     {
         if (program.main->isVisible())
             program.main->hide();
+        // What a test mounted goes with it: the next test in this namespace starts alike.
+        if (!folder.empty()) {
+            UnmountBelow(folder);
+            UnmountBelow("/var/lib");
+        }
     }
 
     // Whether a drive window stands for the volume at `point`, and under which letter.
@@ -259,6 +267,28 @@ TEST_F(LiveVolumes, AChangeWhileTheAboutDialogIsOpenRefreshesOnceWhenItCloses)
     });
     program.main->HelpAboutItemClick(program.main);
     EXPECT_EQ(passesWhileOpen, passes);
+    EXPECT_TRUE(WaitFor([&] { return windowFor(stick) == QStringLiteral("G:\\"); }, 1000));
+    settle();
+    EXPECT_EQ(source.passes, passes + 1);
+}
+
+TEST_F(LiveVolumes, AChangeWhileAMenuIsOpenWaitsForItToClose)
+{
+    QMenuBar *bar = program.main->menuBar();
+    const QList<QAction *> menus = bar->actions();
+    ASSERT_FALSE(menus.isEmpty());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menus.first()).center());
+    QWidget *menu = QApplication::activePopupWidget();
+    ASSERT_TRUE(menu);
+
+    const std::string stick = folder + "/d";
+    ASSERT_TRUE(mountTmpfs(stick, "3g"));
+    settle();
+    EXPECT_EQ(source.passes, passes);
+    EXPECT_TRUE(windowFor(stick).isEmpty());
+    EXPECT_EQ(QApplication::activePopupWidget(), menu) << "the menu stays open";
+
+    QTest::keyClick(menu, Qt::Key_Escape);
     EXPECT_TRUE(WaitFor([&] { return windowFor(stick) == QStringLiteral("G:\\"); }, 1000));
     settle();
     EXPECT_EQ(source.passes, passes + 1);
