@@ -1,6 +1,7 @@
 #include "Program.h"
 #include "application.h"
 #include "host_volume_source.h"
+#include "volume_watcher.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,7 +55,8 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(nullptr);
 
     const std::unique_ptr<VolumeSource> volumes = CreateHostVolumeSource();
-    Program program(*volumes);
+    VolumeWatcher changes;
+    Program program(*volumes, &changes);
     program.Show();
     return QApplication::exec();
 }

@@ -3,6 +3,8 @@
 #include "number_format.h"
 #include "volume_source.h"
 
+#include <algorithm>
+
 void ReportDrive(DriveNo number, DriveReport &report)
 {
     report = DriveReport{};
@@ -32,6 +34,47 @@ std::vector<DriveReport> ReportDrives(DriveNo first, DriveNo last)
         number += step;
     }
     return reports;
+}
+
+std::vector<WindowedDrive> WindowsOf(const std::vector<DriveReport> &reports)
+{
+    std::vector<WindowedDrive> windows;
+    for (const DriveReport &report : reports) {
+        if (report.window)
+            windows.push_back({report.number, report.description});
+    }
+    std::sort(windows.begin(), windows.end(),
+              [](const WindowedDrive &a, const WindowedDrive &b) { return a.number < b.number; });
+    return windows;
+}
+
+std::vector<WindowedDrive> DriveWindowsNow(const std::vector<WindowedDrive> &shown)
+{
+    std::vector<WindowedDrive> windows;
+    for (DriveNo number = 3; number <= 26; ++number) {
+        try {
+            // A host that names no mounts (an empty description) has every drive probed.
+            const std::string description = DriveDescription(number);
+            const WindowedDrive unasked{number, description};
+            if (!description.empty() &&
+                std::find(shown.begin(), shown.end(), unasked) != shown.end()) {
+                windows.push_back(unasked);
+                continue;
+            }
+            DriveReport report;
+            ReportDrive(number, report);
+            if (report.window)
+                windows.push_back({number, report.description});
+        } catch (...) {
+            // As in a scan: a drive that fails gets no window.
+        }
+    }
+    return windows;
+}
+
+bool WindowsChanged(const std::vector<WindowedDrive> &now, const std::vector<WindowedDrive> &shown)
+{
+    return now != shown;
 }
 
 namespace {

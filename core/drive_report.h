@@ -28,6 +28,28 @@ void ReportDrive(DriveNo number, DriveReport &report);
 // host. A failure while probing one drive ends that drive's probe and nothing else.
 std::vector<DriveReport> ReportDrives(DriveNo first = 3, DriveNo last = 26);
 
+// A drive that gets a window in a scan: the drive and the mount its window stands for.
+struct WindowedDrive
+{
+    DriveNo number = 0;
+    std::string description;
+    bool operator==(const WindowedDrive &) const = default;
+};
+
+// The windows a scan of `reports` opens, in ascending letter order.
+std::vector<WindowedDrive> WindowsOf(const std::vector<DriveReport> &reports);
+
+// The windows a scan would open now, in ascending letter order, asked of the host outside a
+// pass. A drive whose mount is still the one a window in `shown` stands for keeps its window
+// unasked: its mount comes from the host's table and never waits, while its figures might (a
+// dead server). Every other drive is probed in full.
+std::vector<WindowedDrive> DriveWindowsNow(const std::vector<WindowedDrive> &shown);
+
+// Whether the windows a scan would open now differ from those shown, so that a refresh would
+// change what is on screen. Only letters and mounts count: a remount with other options, a
+// volume below one GiB or a container's layers leave both alike.
+bool WindowsChanged(const std::vector<WindowedDrive> &now, const std::vector<WindowedDrive> &shown);
+
 // What a drive window shows: its six figures ("400 GB =", "43%") and its chart's two points.
 struct DriveFigures
 {

@@ -244,6 +244,7 @@ void TMainForm::ScanDrives(QObject *Sender)
     // From Z: down to C:: each new window goes to the front of the list, so they end up in
     // ascending letter order.
     const std::vector<DriveReport> reports = ReportDrives(26, 3);
+    shownDrives = WindowsOf(reports);
     const MdiFrame::Opening opening(*frame);
     for (const DriveReport &drive : reports) {
         DriveNumber = drive.number;

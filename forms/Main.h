@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Commands.h"
+#include "drive_report.h"
 #include "drive_stats.h"
 #include "form_screen.h"
 
@@ -59,6 +60,10 @@ public:
     TMDIChild *MDIChildren(int index) const;
     MdiFrame *Frame() const { return frame; }
 
+    // The drive windows the last scan opened, with the mounts they stand for, whether or not
+    // the user has closed some since: what a change of the volumes is measured against.
+    const std::vector<WindowedDrive> &ShownDrives() const { return shownDrives; }
+
     // The client area: tool bar, drive windows' area and status bar, without menu bar and frame.
     QWidget *Client() const { return client; }
 
@@ -91,6 +96,7 @@ private:
     uint8_t DriveNumber = 0;
     // Null once the window it names is gone.
     QPointer<TMDIChild> CurrentChild;
+    std::vector<WindowedDrive> shownDrives;
 
     // Its activation runs the refresh; it hands the focus to its active child.
     FormRegistration registration;

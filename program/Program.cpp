@@ -8,6 +8,7 @@
 #include "fonts.h"
 #include "form_screen.h"
 #include "separator_watcher.h"
+#include "volume_follower.h"
 
 // The pictures live in a static library, whose resources are not registered on their own.
 static void registerPictures()
@@ -15,7 +16,7 @@ static void registerPictures()
     Q_INIT_RESOURCE(volumo);
 }
 
-Program::Program(VolumeSource &volumes)
+Program::Program(VolumeSource &volumes, VolumeWatcher *changes)
     : screen(std::make_unique<FormScreen>()), installed(volumes),
       separators(std::make_unique<SeparatorWatcher>())
 {
@@ -30,10 +31,13 @@ Program::Program(VolumeSource &volumes)
     new TFormInfo(main.get());
     new TGESAMT(main.get());
     new Tanordnung(main.get());
+    if (changes)
+        follower = std::make_unique<VolumeFollower>(*changes, *main);
 }
 
 Program::~Program()
 {
+    follower.reset();
     main.reset();
     // Windows closed by the last refresh, and anything else handed to the event loop to delete,
     // go with the program rather than with the next one.

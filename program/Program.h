@@ -7,17 +7,20 @@
 class SeparatorWatcher;
 class TMainForm;
 class FormScreen;
+class VolumeFollower;
+class VolumeWatcher;
 
 // The whole program, assembled in one place for the program block, the tests and the
 // benchmarks alike: the screen, the separators of the regional settings, the volumes every
 // drive query goes to, the pictures, and the four forms in their order (main window, about
 // dialog, total overview, settings dialog), each reached through its program-wide reference.
-// The run's settings and the ticker start from their start values. Needs the application
-// object; one program at a time.
+// The run's settings and the ticker start from their start values. Given a watcher of the
+// host's volumes, the drive windows follow them by themselves. Needs the application object;
+// one program at a time.
 class Program
 {
 public:
-    explicit Program(VolumeSource &volumes);
+    explicit Program(VolumeSource &volumes, VolumeWatcher *changes = nullptr);
     ~Program();
     Program(const Program &) = delete;
     Program &operator=(const Program &) = delete;
@@ -34,4 +37,6 @@ private:
     std::unique_ptr<SeparatorWatcher> separators;
     // Owns the dialogs.
     std::unique_ptr<TMainForm> main;
+    // Refers to the main window: goes first.
+    std::unique_ptr<VolumeFollower> follower;
 };

@@ -254,3 +254,42 @@ TEST(OverviewOf, ListSumsAndShares)
     }
     SetNumberSeparators(previous);
 }
+
+TEST(DriveWindowsNow, ARefreshIsDueWhenADriveWithAWindowComesOrGoesAndNeverOpensAPass)
+{
+    struct Row
+    {
+        const char *name;
+        std::function<void(FakeVolumeSource &)> change;
+        bool refresh;
+    };
+    const Row rows[] = {
+        {"nothing changed", [](FakeVolumeSource &) {}, false},
+        {"a drive of 3 GiB added", [](FakeVolumeSource &fake) { fake.setDriveGB(u'F', 3, 1); },
+         true},
+        {"a drive below one GiB added",
+         [](FakeVolumeSource &fake) { fake.setDrive(u'F', 1023 * MiB, 0); }, false},
+        {"a drive with a window removed", [](FakeVolumeSource &fake) { fake.removeDrive(u'D'); },
+         true},
+        {"a drive without a window removed", [](FakeVolumeSource &fake) { fake.removeDrive(u'E'); },
+         false},
+        {"a drive's figures changed", [](FakeVolumeSource &fake) { fake.setDriveGB(u'C', 931, 1); },
+         false},
+        {"a drive failing to describe itself",
+         [](FakeVolumeSource &fake) { fake.throwOnDescribe(u'D'); }, true},
+    };
+    for (const Row &row : rows) {
+        FakeVolumeSource fake;
+        fake.setDriveGB(u'C', 931, 400);
+        fake.setDriveGB(u'D', 1863, 1400);
+        fake.setDrive(u'E', 512 * MiB, 100 * MiB);
+        ScopedVolumeSource installed(fake);
+        const std::vector<WindowedDrive> shown = WindowsOf(ReportDrives(26, 3));
+        ASSERT_EQ(shown.size(), 2u);
+
+        row.change(fake);
+        const int passes = fake.passCount;
+        EXPECT_EQ(WindowsChanged(DriveWindowsNow(shown), shown), row.refresh) << row.name;
+        EXPECT_EQ(fake.passCount, passes) << row.name;
+    }
+}

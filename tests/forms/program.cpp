@@ -11,8 +11,9 @@
 #include <QLabel>
 #include <gtest/gtest.h>
 
-ProgramUnderTest::ProgramUnderTest()
-    : main(&program.Main()), info(FormInfo), gesamt(GESAMT), settings(anordnung)
+ProgramUnderTest::ProgramUnderTest(VolumeWatcher *changes)
+    : program(volumes, changes), main(&program.Main()), info(FormInfo), gesamt(GESAMT),
+      settings(anordnung)
 {}
 
 void ProgramUnderTest::StandardDrives()

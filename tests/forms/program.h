@@ -10,13 +10,14 @@ class TGESAMT;
 class TMainForm;
 class TMDIChild;
 class Tanordnung;
+class VolumeWatcher;
 
 // The program as it starts, on a fake volume source: each test makes its own, so tests run
-// alone or together in any order.
+// alone or together in any order. Given a watcher, its drive windows follow the volumes.
 class ProgramUnderTest
 {
 public:
-    ProgramUnderTest();
+    explicit ProgramUnderTest(VolumeWatcher *changes = nullptr);
 
     // Shows the main window and gives it the focus, which runs the first refresh.
     void Start();
@@ -37,7 +38,7 @@ public:
     FakeVolumeSource volumes;
 
 private:
-    Program program{volumes};
+    Program program;
 
 public:
     TMainForm *const main;

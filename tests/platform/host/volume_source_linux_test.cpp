@@ -1,5 +1,6 @@
 #include "../../fuse_volume.h"
 #include "../../host_fixtures.h"
+#include "drive_report.h"
 #include "drive_stats.h"
 #include "stalled_server.h"
 #include "volume_source_linux.h"
@@ -15,6 +16,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -154,6 +156,78 @@ TEST(LinuxVolumeSource, DescriptionsNameMountPointTypeAndSource)
         LinuxVolumeSource source(
             recorded.path, [](const char *, struct statvfs *) { return 0; }, 1s);
         EXPECT_EQ(source.describe(row.root), row.description) << row.name;
+    }
+}
+
+TEST(LinuxVolumeSource, ARefreshIsDueOnlyWhenTheWindowsAScanWouldOpenDiffer)
+{
+    const std::string shown = "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                              "21 20 8:17 / /mnt/b rw - ext4 /dev/sdb1 rw\n"
+                              "22 20 0:50 / /mnt/share rw - nfs4 server:/export rw\n";
+    struct Row
+    {
+        const char *name;
+        std::string now;
+        bool refresh;
+        // The volumes it asks: a drive still under the mount its window stands for is not asked
+        // again.
+        size_t asked;
+    };
+    const Row rows[] = {
+        {"nothing changed", shown, false, 0},
+        {"a volume of 3 GiB mounted", shown + "30 20 0:60 / /mnt/stick rw - vfat /dev/sdc1 rw\n",
+         true, 1},
+        {"a volume of 512 MiB mounted after the others",
+         shown + "30 20 0:61 / /mnt/small rw - tmpfs tmpfs rw\n", false, 1},
+        {"a volume of 512 MiB mounted before a shown one moves its letter",
+         shown + "30 20 0:61 / /mnt/a rw - tmpfs tmpfs rw\n", true, 3},
+        {"a container's layers",
+         shown + "30 20 0:62 / /var/lib/docker/overlay2/1f/merged rw - overlay overlay "
+                 "rw,lowerdir=/l,upperdir=/u,workdir=/w\n",
+         false, 0},
+        {"a container's shm",
+         shown + "31 20 0:63 / /var/lib/docker/containers/" + std::string(64, 'a') +
+             "/mounts/shm rw - tmpfs shm rw\n",
+         false, 0},
+        {"a remount with other options",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 8:17 / /mnt/b ro,nosuid - ext4 /dev/sdb1 ro,errors=remount-ro\n"
+         "22 20 0:50 / /mnt/share rw - nfs4 server:/export rw\n",
+         false, 0},
+        {"a second mount of a shown volume",
+         shown + "32 20 8:17 / /srv/b2 rw - ext4 /dev/sdb1 rw\n", false, 0},
+        {"a volume unmounted",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "22 20 0:50 / /mnt/share rw - nfs4 server:/export rw\n",
+         true, 1},
+        {"another disk at the same mount point",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "33 20 8:33 / /mnt/b rw - ext4 /dev/sdc1 rw\n"
+         "22 20 0:50 / /mnt/share rw - nfs4 server:/export rw\n",
+         true, 1},
+    };
+    for (const Row &row : rows) {
+        RecordedMountTable recorded(shown);
+        std::set<std::string> asked;
+        LinuxVolumeSource source(
+            recorded.path,
+            [&](const char *path, struct statvfs *answer) {
+                asked.insert(path);
+                const bool small =
+                    std::string(path).rfind("/mnt/small", 0) == 0 || std::string(path) == "/mnt/a";
+                const uint64_t bytes = small ? uint64_t{512} << 20 : uint64_t{3} << 30;
+                *answer = answerOf(bytes / 4096, bytes / 8192, 4096);
+                return 0;
+            },
+            1s);
+        ScopedVolumeSource installed(source);
+        const std::vector<WindowedDrive> windows = WindowsOf(ReportDrives(26, 3));
+        ASSERT_EQ(windows.size(), 3u) << row.name;
+
+        std::ofstream(recorded.path) << row.now;
+        asked.clear();
+        EXPECT_EQ(WindowsChanged(DriveWindowsNow(windows), windows), row.refresh) << row.name;
+        EXPECT_EQ(asked.size(), row.asked) << row.name;
     }
 }
 

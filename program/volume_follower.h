@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+class TMainForm;
+class VolumeWatcher;
+class QWidget;
+
+// Keeps the drive windows in step with the host's volumes without a click: once the host's
+// changes have been quiet for a moment, it works out the windows a scan would open now and
+// runs the refresh command only when they differ from those shown. While a modal dialog or a
+// menu is up it waits, and looks again once when that closes; a refresh the user ran meanwhile
+// leaves nothing to do.
+class VolumeFollower : public QObject
+{
+    Q_OBJECT
+
+public:
+    VolumeFollower(VolumeWatcher &changes, TMainForm &main);
+
+    // How long the host's changes must be quiet: a burst of mounts is one change.
+    static constexpr int QuietMs = 300;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void check();
+
+    TMainForm &main;
+    QTimer quiet;
+    // The dialog or menu that holds the check back until it closes.
+    QPointer<QWidget> holder;
+};
