@@ -29,9 +29,6 @@ public:
         return {index % columns * cellWidth, index / columns * cellHeight, cellWidth, cellHeight};
     }
 
-    int CellWidth() const { return cellWidth; }
-    int CellHeight() const { return cellHeight; }
-
 private:
     int cellWidth;
     int cellHeight;
