@@ -139,7 +139,8 @@ MdiFrame::MdiFrame(QMdiArea *area, QMenuBar *bar, MainMenu *frameMenu, QObject *
 {
     InstallAccessibleFactoryOnce<childFrameAccessible>();
     // As soon as a child lies outside the client area, scroll bars lead to it.
-    followScrollRange(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(area, &QMdiArea::subWindowActivated, this, &MdiFrame::toFront);
     // Ctrl+Tab in a QMdiArea switches back and forth between the last two children and shows
     // a rubber band while Ctrl is held; the shortcut comes first and goes round all of them.
@@ -258,35 +259,18 @@ void MdiFrame::activate(const Child &child)
 
 MdiFrame::Opening::Opening(MdiFrame &frame) : frame(frame)
 {
-    if (frame.openings++ == 0)
-        frame.followScrollRange(false);
+    ++frame.openings;
 }
 
 MdiFrame::Opening::~Opening()
 {
     if (--frame.openings > 0)
         return;
-    frame.followScrollRange(true);
     if (!frame.openedInOpening)
         return;
     frame.openedInOpening = false;
     if (!frame.children.empty())
         frame.activate(frame.children.front());
-}
-
-void MdiFrame::followScrollRange(bool follow)
-{
-    // The area works out its scroll range anew whenever a child moves or changes size, from
-    // every child: opening and placing two dozen windows would do that hundreds of times. While
-    // scroll bars are off it does not, so they are off until all are in place, and then worked
-    // out once.
-    const Qt::ScrollBarPolicy policy = follow ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
-    area->setHorizontalScrollBarPolicy(policy);
-    area->setVerticalScrollBarPolicy(policy);
-    if (follow && !children.empty()) {
-        QMoveEvent moved(children.front().frame->pos(), children.front().frame->pos());
-        QCoreApplication::sendEvent(children.front().frame, &moved);
-    }
 }
 
 void MdiFrame::enterMenuBar()

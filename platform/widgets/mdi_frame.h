@@ -37,7 +37,7 @@ public:
 
     // Opens or places several children at once. Activating a child deactivates every other
     // one, so opening n children one by one took n * n / 2 deactivations; the end state is the
-    // same. The scroll range is worked out once, at the end.
+    // same.
     class Opening
     {
     public:
@@ -98,7 +98,6 @@ private:
     void showMenuNow();
     void activate(const Child &child);
     void toOrigin();
-    void followScrollRange(bool follow);
     QPoint scrolled() const;
     void enterMenuBar();
     void activateNext();
