@@ -105,7 +105,22 @@ void SetShowHint(QWidget *widget, bool show)
     widget->setToolTip(show ? widget->statusTip() : QString());
 }
 
-TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
+TApplication::EventLoopChoice::EventLoopChoice()
+{
+#ifdef Q_OS_LINUX
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        chosen = qputenv("QT_NO_GLIB", "1");
+#endif
+}
+
+TApplication::EventLoopChoice::~EventLoopChoice()
+{
+    if (chosen)
+        qunsetenv("QT_NO_GLIB");
+}
+
+TApplication::TApplication(int &argc, char **argv, const EventLoopChoice &)
+    : QApplication(argc, argv)
 {
     Application = this;
     if (toolkitTexts.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),

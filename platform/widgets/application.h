@@ -18,7 +18,25 @@ class TApplication : public QApplication
     Q_OBJECT
 
 public:
-    TApplication(int &argc, char **argv);
+    // Which event loop the application object gets: on Linux Qt's own, not GLib's, unless the
+    // environment names one. GLib's wakes the loop with a system call for every event posted,
+    // and each widget made and shown posts two: a refresh of two dozen drive windows made a
+    // thousand such calls. Qt's wakes it once a round. The choice holds while the object is
+    // made, and the environment is as before once it is (a browser the program starts for a
+    // link inherits nothing of it).
+    class EventLoopChoice
+    {
+    public:
+        EventLoopChoice();
+        ~EventLoopChoice();
+        EventLoopChoice(const EventLoopChoice &) = delete;
+        EventLoopChoice &operator=(const EventLoopChoice &) = delete;
+
+    private:
+        bool chosen = false;
+    };
+
+    TApplication(int &argc, char **argv, const EventLoopChoice & = EventLoopChoice());
     ~TApplication() override;
 
     QString Title() const { return title; }

@@ -1,6 +1,7 @@
 #include "../../gui_helpers.h"
 #include "application.h"
 
+#include <QAbstractEventDispatcher>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
@@ -118,4 +119,35 @@ TEST(Exceptions, AnExceptionLeavingAHandlerShowsTheErrorBoxAndTheProgramGoesOn)
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_TRUE(again->seen);
     EXPECT_EQ(clicks, 2);
+}
+
+TEST(EventLoop, QtsOwnUnlessTheEnvironmentNamesOneAndTheEnvironmentIsLeftAsItWas)
+{
+#ifdef Q_OS_LINUX
+    // The running application was made without GLib's loop, and nothing of the choice is left
+    // for the processes it starts.
+    EXPECT_STRNE(QAbstractEventDispatcher::instance()->metaObject()->className(),
+                 "QPAEventDispatcherGlib");
+    EXPECT_FALSE(qEnvironmentVariableIsSet("QT_NO_GLIB"));
+
+    const struct
+    {
+        const char *before; // nullptr: not set
+        const char *during;
+    } rows[] = {{nullptr, "1"}, {"0", "0"}, {"", ""}};
+    for (const auto &row : rows) {
+        if (row.before)
+            qputenv("QT_NO_GLIB", row.before);
+        else
+            qunsetenv("QT_NO_GLIB");
+        {
+            const TApplication::EventLoopChoice choice;
+            EXPECT_EQ(qgetenv("QT_NO_GLIB"), QByteArray(row.during))
+                << (row.before ? row.before : "unset");
+        }
+        EXPECT_EQ(qEnvironmentVariableIsSet("QT_NO_GLIB"), row.before != nullptr);
+        EXPECT_EQ(qgetenv("QT_NO_GLIB"), QByteArray(row.before ? row.before : ""));
+    }
+    qunsetenv("QT_NO_GLIB");
+#endif
 }
