@@ -6,7 +6,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPixmapCache>
 #include <QProxyStyle>
+#include <QStyleOptionSlider>
 
 #include <exception>
 
@@ -51,6 +54,49 @@ public:
         if (kept == pictures.constEnd())
             kept = pictures.insert(key, QProxyStyle::standardIcon(picture, option, widget));
         return *kept;
+    }
+
+    // A scroll bar as it was last drawn in the same state. The platform style fills its tall
+    // groove in slices on a thread pool, and the hand-offs cost more than the picture: the MDI
+    // area's scroll bars are drawn anew at each refresh, mostly unchanged.
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option,
+                            QPainter *painter, const QWidget *widget) const override
+    {
+        const auto *bar = qstyleoption_cast<const QStyleOptionSlider *>(option);
+        if (control != CC_ScrollBar || !bar || option->rect.isEmpty()) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        const qreal scale = painter->device()->devicePixelRatio();
+        const QString key = QStringLiteral("volumo-scrollbar-%1-%2-%3-%4-%5-%6-%7-%8-%9")
+                                .arg(bar->rect.width())
+                                .arg(bar->rect.height())
+                                .arg(QStringLiteral("%1-%2-%3-%4-%5")
+                                         .arg(bar->minimum)
+                                         .arg(bar->maximum)
+                                         .arg(bar->sliderPosition)
+                                         .arg(bar->pageStep)
+                                         .arg(bar->singleStep))
+                                .arg(int(bar->orientation) * 4 + int(bar->upsideDown) * 2 +
+                                     int(bar->direction == Qt::RightToLeft))
+                                .arg(uint(bar->state))
+                                .arg(uint(bar->activeSubControls))
+                                .arg(uint(bar->subControls))
+                                .arg(bar->palette.cacheKey())
+                                .arg(scale);
+        QPixmap picture;
+        if (!QPixmapCache::find(key, &picture)) {
+            picture = QPixmap((QSizeF(bar->rect.size()) * scale).toSize());
+            picture.setDevicePixelRatio(scale);
+            picture.fill(Qt::transparent);
+            QStyleOptionSlider atOrigin = *bar;
+            atOrigin.rect.moveTo(0, 0);
+            QPainter onPicture(&picture);
+            QProxyStyle::drawComplexControl(control, &atOrigin, &onPicture, widget);
+            onPicture.end();
+            QPixmapCache::insert(key, picture);
+        }
+        painter->drawPixmap(bar->rect.topLeft(), picture);
     }
 
     void unpolish(QApplication *application) override

@@ -6,7 +6,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -150,4 +154,66 @@ TEST(EventLoop, QtsOwnUnlessTheEnvironmentNamesOneAndTheEnvironmentIsLeftAsItWas
     }
     qunsetenv("QT_NO_GLIB");
 #endif
+}
+
+namespace {
+
+class OpenScrollBar : public QScrollBar
+{
+public:
+    using QScrollBar::initStyleOption;
+    using QScrollBar::QScrollBar;
+};
+
+} // namespace
+
+TEST(ScrollBars, KeptPicturesLookAsTheStyleDrawsThemInEveryState)
+{
+    // Each state drawn through the application's style, which keeps the picture, beside the
+    // style underneath drawing it afresh: a kept picture must never show another state.
+    QStyle *ours = QApplication::style();
+    QStyle *base = static_cast<QProxyStyle *>(ours)->baseStyle();
+    QWidget window;
+    auto &bar = *new OpenScrollBar(Qt::Vertical, &window);
+    bar.resize(16, 400);
+    ASSERT_TRUE(ShowActive(&window));
+    const auto drawn = [&](QStyle *style) {
+        QStyleOptionSlider option;
+        bar.initStyleOption(&option);
+        option.subControls = QStyle::SC_All; // as the bar paints itself
+        QImage image(bar.size(), QImage::Format_RGB32);
+        image.fill(bar.palette().color(QPalette::Window));
+        QPainter painter(&image);
+        style->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, &bar);
+        painter.end();
+        return image;
+    };
+
+    const struct
+    {
+        Qt::Orientation orientation;
+        int maximum;
+        int value;
+        bool enabled;
+    } rows[] = {
+        {Qt::Vertical, 1000, 0, true},     {Qt::Vertical, 1000, 500, true},
+        {Qt::Vertical, 1000, 1000, true},  {Qt::Vertical, 1000, 0, true}, // again: from the store
+        {Qt::Vertical, 200, 0, true},      {Qt::Vertical, 1000, 500, false},
+        {Qt::Horizontal, 1000, 250, true},
+    };
+    QImage previous;
+    for (const auto &row : rows) {
+        bar.setOrientation(row.orientation);
+        bar.resize(row.orientation == Qt::Vertical ? QSize(16, 400) : QSize(400, 16));
+        bar.setRange(0, row.maximum);
+        bar.setPageStep(100);
+        bar.setValue(row.value);
+        bar.setEnabled(row.enabled);
+        const QImage seen = drawn(ours);
+        EXPECT_EQ(seen, drawn(ours));
+        EXPECT_EQ(seen, drawn(base))
+            << "maximum " << row.maximum << ", value " << row.value << ", enabled " << row.enabled;
+        EXPECT_NE(seen, previous) << "a new state shows a new picture";
+        previous = seen;
+    }
 }
