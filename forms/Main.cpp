@@ -25,6 +25,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <memory>
+
 TMainForm *MainForm = nullptr;
 RunSettings Settings;
 
@@ -254,16 +256,19 @@ void TMainForm::ScanDrives(QObject *Sender)
         if (!drive.window)
             continue;
         // Each drive's window on its own: a failure ends that drive's, and the scan goes on.
+        // The window is filled before it opens: texts set on hidden labels schedule no
+        // painting and no layout of their own.
         try {
-            auto *child = new TMDIChild;
+            auto made = std::make_unique<TMDIChild>();
+            TMDIChild *child = made.get();
             CurrentChild = child;
-            frame->AddChild(child, child->MainMenu1, TMDIChild::DesignClientSize,
-                            [child] { return child->FormClose(child); });
             child->ShowDrive(drive);
-            ShowStatusMessage(child->windowTitle());
             child->DBChart1->SetView3D(Settings.Chart3D);
             if (const std::optional<SeriesKind> kind = SeriesKindOf(Settings.ChartKind))
                 ChangeSeriesKind(child->Series1, *kind);
+            frame->AddChild(made.release(), child->MainMenu1, TMDIChild::DesignClientSize,
+                            [child] { return child->FormClose(child); });
+            ShowStatusMessage(child->windowTitle());
         } catch (...) {
         }
     }

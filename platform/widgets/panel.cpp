@@ -120,7 +120,10 @@ QLabel *ColouredLabel(QWidget *parent, const QString &text, const QColor &colour
     // A panel full of labels in one font carries it once, and the labels inherit it.
     if (!parent || parent->font() != font)
         label->setFont(font);
-    // Only the text colour is the label's own; everything else comes from its parent.
+    // Only the text colour is the label's own; everything else comes from its parent. A label
+    // in its parent's text colour has no palette of its own to resolve.
+    if (parent && parent->palette().color(QPalette::WindowText) == colour)
+        return label;
     static QHash<QRgb, QPalette> colours;
     auto kept = colours.constFind(colour.rgba());
     if (kept == colours.constEnd()) {
