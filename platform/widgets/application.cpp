@@ -68,22 +68,13 @@ public:
             return;
         }
         const qreal scale = painter->device()->devicePixelRatio();
-        const QString key = QStringLiteral("volumo-scrollbar-%1-%2-%3-%4-%5-%6-%7-%8-%9")
-                                .arg(bar->rect.width())
-                                .arg(bar->rect.height())
-                                .arg(QStringLiteral("%1-%2-%3-%4-%5")
-                                         .arg(bar->minimum)
-                                         .arg(bar->maximum)
-                                         .arg(bar->sliderPosition)
-                                         .arg(bar->pageStep)
-                                         .arg(bar->singleStep))
-                                .arg(int(bar->orientation) * 4 + int(bar->upsideDown) * 2 +
-                                     int(bar->direction == Qt::RightToLeft))
-                                .arg(uint(bar->state))
-                                .arg(uint(bar->activeSubControls))
-                                .arg(uint(bar->subControls))
-                                .arg(bar->palette.cacheKey())
-                                .arg(scale);
+        const QString key = QString::asprintf(
+            "volumo-scrollbar %dx%d range %d-%d at %d steps %d/%d %d %d %d state %x %x %x "
+            "palette %lld scale %g",
+            bar->rect.width(), bar->rect.height(), bar->minimum, bar->maximum, bar->sliderPosition,
+            bar->pageStep, bar->singleStep, int(bar->orientation), int(bar->upsideDown),
+            int(bar->direction), uint(bar->state), uint(bar->activeSubControls),
+            uint(bar->subControls), static_cast<long long>(bar->palette.cacheKey()), scale);
         QPixmap picture;
         if (!QPixmapCache::find(key, &picture)) {
             picture = QPixmap((QSizeF(bar->rect.size()) * scale).toSize());

@@ -11,7 +11,6 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMoveEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
