@@ -30,12 +30,12 @@ namespace {
 
 const QString mailPrefix = QStringLiteral("MAILTO:");
 
+// Sized to its text when the dialog is first shown.
 QLabel *label(QWidget *parent, const QString &text, QPoint at, const QFont &font,
               const QColor &colour = Qt::black)
 {
     QLabel *result = ColouredLabel(parent, text, colour, font);
     result->move(at);
-    result->adjustSize();
     return result;
 }
 
@@ -72,12 +72,10 @@ TFormInfo::TFormInfo(QWidget *parent)
                       panelFont);
     LabelVersion = label(Panel1, QStringLiteral("LabelVersion"), {128, 129}, panelFont);
     Comments = label(Panel1, QStringLiteral("Laufwerks-Statistik"), {128, 111}, panelFont);
-    Comments->setWordWrap(true);
     ProductName = label(Panel1, QStringLiteral("Volumo"), {128, 68}, title, Qt::blue);
     Image1 = new QLabel(Panel1);
     Image1->setGeometry(11, 13, 111, 95);
     Image1->setScaledContents(true);
-    Image1->setPixmap(QPixmap(QStringLiteral(":/icons/illustration.png")));
     Label1 = label(Panel1, QStringLiteral("FREEWARE"), {128, 146}, panelFont);
     Label2 = link(Panel1, QStringLiteral("info@volumo.example"), {174, 192});
     Label3 = link(Panel1, QStringLiteral("https://volumo.example/"), {174, 212});
@@ -85,10 +83,9 @@ TFormInfo::TFormInfo(QWidget *parent)
     Label7 = label(Panel1, QStringLiteral("Internet:"), {128, 212}, panelFont);
     Image2 = new QLabel(Panel1);
     Image2->setGeometry(128, 12, 246, 34);
-    Image2->setPixmap(QPixmap(QStringLiteral(":/icons/logo.png")));
     Label4 = new QLabel(QStringLiteral("Label4"), Panel1);
     Label4->setGeometry(128, 47, 245, 13);
-    Label4->setFont(FittedFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 12), 13));
+    Label4->setFont(DeclaredFont(QStringLiteral("MS Sans Serif"), 12));
     Label4->setAlignment(Qt::AlignCenter);
     Label4->setAutoFillBackground(true);
     QPalette ticker = Label4->palette();
@@ -129,7 +126,20 @@ TFormInfo::~TFormInfo()
 void TFormInfo::FormCreate(QObject *)
 {
     LabelVersion->setText(QStringLiteral("2.5.1"));
-    LabelVersion->adjustSize();
+}
+
+void TFormInfo::prepareShowing()
+{
+    for (QLabel *text : {Label5, Copyright, LabelVersion, Comments, ProductName, Label1, Label2,
+                         Label3, Label6, Label7})
+        text->adjustSize();
+    // One line wide; a longer text would wrap within it.
+    Comments->setWordWrap(true);
+    // The ticker's line is 13 px high: its face shrinks until the whole line fits, descenders
+    // too.
+    Label4->setFont(FittedFont(Label4->font(), Label4->height()));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/icons/illustration.png")));
+    Image2->setPixmap(QPixmap(QStringLiteral(":/icons/logo.png")));
 }
 
 void TFormInfo::FormActivate(QObject *)

@@ -59,6 +59,9 @@ public:
     TBitBtn *OKButton = nullptr;
     TTimer *Timer1 = nullptr;
 
+protected:
+    void prepareShowing() override;
+
 private:
     void openLink(const QString &link);
     void linkFailed(const QString &link);

@@ -25,11 +25,10 @@ const struct
                   {2, &Tanordnung::rbBalkenHor, SeriesKind::HorizBar},
                   {3, &Tanordnung::rbBalkenVer, SeriesKind::Bar}};
 
-QLabel *image(QWidget *parent, int left, int top, const QString &picture)
+QLabel *image(QWidget *parent, int left, int top)
 {
     auto *label = new QLabel(parent);
     label->setGeometry(left, top, 32, 32);
-    label->setPixmap(QPixmap(picture));
     return label;
 }
 
@@ -50,9 +49,9 @@ Tanordnung::Tanordnung(QWidget *parent)
 
     GroupBox2 = new QGroupBox(QStringLiteral("Diagrammtyp"), this);
     GroupBox2->setGeometry(8, 8, 185, 154);
-    Image1 = image(GroupBox2, 13, 23, QStringLiteral(":/icons/pie.png"));
-    Image2 = image(GroupBox2, 13, 61, QStringLiteral(":/icons/bars-horizontal.png"));
-    Image3 = image(GroupBox2, 13, 99, QStringLiteral(":/icons/bars-vertical.png"));
+    Image1 = image(GroupBox2, 13, 23);
+    Image2 = image(GroupBox2, 13, 61);
+    Image3 = image(GroupBox2, 13, 99);
     rbKreis = radio(GroupBox2, QStringLiteral("Kreis"), {63, 29, 113, 17}, true);
     rbBalkenHor = radio(GroupBox2, QStringLiteral("Balken horizontal"), {63, 67, 113, 17});
     rbBalkenVer = radio(GroupBox2, QStringLiteral("Balken vertikal"), {63, 105, 113, 17});
@@ -68,12 +67,10 @@ Tanordnung::Tanordnung(QWidget *parent)
     SpinEdit1->setGeometry(12, 23, 41, 22);
     Label1 = new QLabel(QStringLiteral("Zeile(n)"), GroupBox1);
     Label1->move(60, 27);
-    Label1->adjustSize();
     SpinEdit2 = new TSpinEdit(1, 4, 3, GroupBox1);
     SpinEdit2->setGeometry(12, 51, 41, 22);
     Label2 = new QLabel(QStringLiteral("Spalte(n)"), GroupBox1);
     Label2->move(60, 55);
-    Label2->adjustSize();
     Label1->setBuddy(SpinEdit1);
     Label2->setBuddy(SpinEdit2);
 
@@ -96,6 +93,15 @@ Tanordnung::Tanordnung(QWidget *parent)
         setTabOrder(order[i - 1], order[i]);
     // Published once whole: a form that failed half-way leaves no reference behind.
     anordnung = this;
+}
+
+void Tanordnung::prepareShowing()
+{
+    Image1->setPixmap(QPixmap(QStringLiteral(":/icons/pie.png")));
+    Image2->setPixmap(QPixmap(QStringLiteral(":/icons/bars-horizontal.png")));
+    Image3->setPixmap(QPixmap(QStringLiteral(":/icons/bars-vertical.png")));
+    Label1->adjustSize();
+    Label2->adjustSize();
 }
 
 Tanordnung::~Tanordnung()

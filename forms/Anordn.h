@@ -48,6 +48,9 @@ public:
     TBitBtn *OKButton = nullptr;
     TBitBtn *BitBtn1 = nullptr;
 
+protected:
+    void prepareShowing() override;
+
 private:
     FormRegistration registration{this};
 };

@@ -41,7 +41,6 @@ TGESAMT::TGESAMT(QWidget *parent)
     Bevel1 = BevelLine(Panel1, 10, 70, 359);
     Label1 = label(Panel1, QStringLiteral("Laufwerke:"), Qt::black);
     Label1->move(10, 14);
-    Label1->adjustSize();
     // A list too long for the panel is cut at the panel's edge.
     LabelDriveList = label(Panel1, QString(), Qt::black);
     LabelDriveList->setGeometry(69, 14, panelWidth - 69 - 2, 13);
@@ -49,13 +48,10 @@ TGESAMT::TGESAMT(QWidget *parent)
 
     Gesa = label(Panel1, QStringLiteral("Freier Speicher gesamt"), clFuchsia);
     Gesa->move(35, 52);
-    Gesa->adjustSize();
     Label4 = label(Panel1, QStringLiteral("Belegter Speicher gesamt"), clBlue);
     Label4->move(35, 38);
-    Label4->adjustSize();
     Label6 = label(Panel1, QStringLiteral("Speicherkapazität gesamt"), Qt::black, true);
     Label6->move(35, 77);
-    Label6->adjustSize();
 
     // The GB figures end at x = 266 of the panel, the percentages at x = 328.
     const struct
@@ -95,6 +91,12 @@ TGESAMT::TGESAMT(QWidget *parent)
             EventHandler([this] { FormActivate(this); }));
     // Published once whole: a form that failed half-way leaves no reference behind.
     GESAMT = this;
+}
+
+void TGESAMT::prepareShowing()
+{
+    for (QLabel *caption : {Label1, Gesa, Label4, Label6})
+        caption->adjustSize();
 }
 
 void TGESAMT::OKButtonClick(QObject *)

@@ -43,6 +43,9 @@ public:
     QFrame *Shape2 = nullptr;
     QFrame *Shape1 = nullptr;
 
+protected:
+    void prepareShowing() override;
+
 private:
     FormRegistration registration{this};
 };

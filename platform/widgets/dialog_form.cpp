@@ -58,6 +58,15 @@ DialogForm::DialogForm(const QString &caption, QSize clientSize, bool closeBox, 
     setWindowFlags(flags);
 }
 
+void DialogForm::setVisible(bool visible)
+{
+    if (visible && !prepared) {
+        prepared = true;
+        prepareShowing();
+    }
+    QDialog::setVisible(visible);
+}
+
 void DialogForm::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);

@@ -13,11 +13,18 @@ class DialogForm : public QDialog
 public:
     DialogForm(const QString &caption, QSize clientSize, bool closeBox, QWidget *parent = nullptr);
 
+    void setVisible(bool visible) override;
+
     // The first control of the tab order, which has the focus each time the dialog is shown;
     // without one, the first that takes the focus.
     QWidget *ActiveControl = nullptr;
 
 protected:
+    // What only a dialog on the screen needs, such as measuring its texts and reading its
+    // pictures, is done right before it is first shown: the program makes its dialogs when it
+    // starts, and most runs never open some of them.
+    virtual void prepareShowing() {}
+
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -25,4 +32,5 @@ protected:
 
 private:
     bool closeBox;
+    bool prepared = false;
 };

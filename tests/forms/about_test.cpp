@@ -93,11 +93,22 @@ TEST_F(AboutDialog, DeclaredContent)
     }
     EXPECT_TRUE(dialog->Label3->text().startsWith(QStringLiteral("https://")));
     EXPECT_EQ(dialog->Label4->geometry(), QRect(128, 47, 245, 13));
-    EXPECT_LE(dialog->Label4->fontMetrics().height(), 13) << "the whole line shows, descenders too";
     EXPECT_EQ(dialog->Label4->palette().color(QPalette::Window), QColor(0, 0, 128));
     EXPECT_EQ(dialog->Label4->palette().color(QPalette::WindowText), QColor(0, 255, 255));
-    EXPECT_FALSE(dialog->Image1->pixmap().isNull());
-    EXPECT_FALSE(dialog->Image2->pixmap().isNull());
+
+    // Texts are measured and pictures read when the dialog is first shown.
+    show([&] {
+        EXPECT_LE(dialog->Label4->fontMetrics().height(), 13)
+            << "the whole line shows, descenders too";
+        for (QLabel *text :
+             {dialog->Label5, dialog->Copyright, dialog->LabelVersion, dialog->ProductName,
+              dialog->Label1, dialog->Label2, dialog->Label3, dialog->Label6, dialog->Label7})
+            EXPECT_EQ(text->size(), text->sizeHint()) << text->text().toStdString();
+        EXPECT_TRUE(dialog->Comments->wordWrap());
+        EXPECT_FALSE(dialog->Image1->pixmap().isNull());
+        EXPECT_FALSE(dialog->Image2->pixmap().isNull());
+        dialog->OKButton->click();
+    });
 }
 
 TEST_F(AboutDialog, TickerText)

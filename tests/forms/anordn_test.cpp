@@ -65,8 +65,6 @@ TEST_F(SettingsDialog, DeclaredControlsAndFirstOkWithoutChanges)
     EXPECT_EQ(dialog->SpinEdit2->text(), QStringLiteral("3"));
     EXPECT_EQ(dialog->Label1->text(), QStringLiteral("Zeile(n)"));
     EXPECT_EQ(dialog->Label2->text(), QStringLiteral("Spalte(n)"));
-    for (QLabel *image : {dialog->Image1, dialog->Image2, dialog->Image3})
-        EXPECT_FALSE(image->pixmap().isNull());
 
     // OK first, columns before rows.
     QWidgetList order;
@@ -82,7 +80,14 @@ TEST_F(SettingsDialog, DeclaredControlsAndFirstOkWithoutChanges)
     EXPECT_EQ(order, controls);
 
     EXPECT_EQ(Settings.ChartKind, 0) << "before the first OK";
-    settingsCommand([&] { dialog->OKButton->click(); });
+    settingsCommand([&] {
+        // Pictures are read and captions measured when the dialog is first shown.
+        for (QLabel *image : {dialog->Image1, dialog->Image2, dialog->Image3})
+            EXPECT_FALSE(image->pixmap().isNull());
+        for (QLabel *caption : {dialog->Label1, dialog->Label2})
+            EXPECT_EQ(caption->size(), caption->sizeHint()) << caption->text().toStdString();
+        dialog->OKButton->click();
+    });
     EXPECT_EQ(Settings.TileRows, 2);
     EXPECT_EQ(Settings.TileCols, 3);
     EXPECT_TRUE(Settings.Chart3D);

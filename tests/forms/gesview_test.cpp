@@ -96,6 +96,8 @@ TEST_F(TotalOverview, DeclaredLayout)
     // 24 drives do not fit: the list is cut at the panel's edge.
     EXPECT_TRUE(dialog->LabelDriveList->text().endsWith(QStringLiteral("Z:  ")));
     EXPECT_LE(RightEdge(dialog->LabelDriveList), 401);
+    for (QLabel *caption : {dialog->Label1, dialog->Gesa, dialog->Label4, dialog->Label6})
+        EXPECT_EQ(caption->size(), caption->sizeHint()) << caption->text().toStdString();
 }
 
 TEST_F(TotalOverview, EnterClosesEscDoesNot)
