@@ -1,8 +1,10 @@
-// Probing all 24 letters through the Linux volume source, beside the bare statvfs calls that
-// such a probe has to make (three per usable volume: existence, size, free). A scan probes
-// inside one pass; outside one, as a single query does, every call looks at the mount table.
-// The same again with a live FUSE volume of our own, served by a child process (as root, in a
-// mount namespace of this process's own, so that nobody else sees it).
+// Probing all 24 letters through the Linux volume source in one pass, beside the bare statvfs
+// calls that such a probe would make asked one figure at a time (three per usable volume:
+// existence, size, free); and one letter at a time, a pass for each. The same again with a live
+// FUSE volume of our own, served by a child process, and the follower's check with 24 volumes
+// shown and nothing changed (as root, in a mount namespace of this process's own, so that nobody
+// else sees them).
+#include "drive_report.h"
 #include "drive_stats.h"
 #include "fuse_volume.h"
 #include "volume_source_linux.h"
@@ -14,8 +16,13 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,32 +33,37 @@ namespace {
 void probeAllLetters(benchmark::State &state, bool inPass)
 {
     LinuxVolumeSource source;
-    ScopedVolumeSource installed(source);
     for (auto _ : state) {
-        std::optional<DriveScan> pass;
-        if (inPass)
-            pass.emplace();
         int64_t sum = 0;
+        std::unique_ptr<Pass> pass = source.open();
+        pass->ask(DriveRoots(26, 3));
         for (DriveNo n = 26; n >= 3; --n) {
-            if (!DriveExists(DriveLetter(n)))
+            if (!inPass)
+                pass = source.open();
+            if (!DriveExists(*pass, DriveLetter(n)))
                 continue;
-            const DriveStats stats = ReadDriveStats(n);
+            const DriveStats stats = ReadDriveStats(*pass, n);
             sum += stats.TotalGB + stats.FreeGB;
         }
         benchmark::DoNotOptimize(sum);
     }
 }
 
-void bareStatvfs(benchmark::State &state)
+// The mount points of the volumes the source lists, C: first.
+std::vector<std::string> mountPoints()
 {
     std::vector<std::string> points;
-    {
-        LinuxVolumeSource source;
-        for (DriveNo n = 3; n <= 26; ++n) {
-            if (const std::optional<Volume> volume = source.volumeOf(DriveRoot(n)))
-                points.push_back(volume->mountPoint);
-        }
-    }
+    for (const Volume &volume : SelectVolumes(ParseMountInfo([] {
+             std::ifstream table("/proc/self/mountinfo");
+             return std::string(std::istreambuf_iterator<char>(table), {});
+         }())))
+        points.push_back(volume.mountPoint);
+    return points;
+}
+
+void bareStatvfs(benchmark::State &state)
+{
+    const std::vector<std::string> points = mountPoints();
     state.counters["volumes"] = static_cast<double>(points.size());
     for (auto _ : state) {
         int64_t sum = 0;
@@ -110,6 +122,63 @@ bool withFuse(benchmark::State &state)
     return true;
 }
 
+// 23 RAM disks beside "/", in the FUSE volume's mount namespace: 24 volumes, every letter used.
+bool withTwentyFourVolumes(benchmark::State &state)
+{
+    if (!withFuse(state))
+        return false;
+    static const bool mounted = [] {
+        char folder[] = "/tmp/volumo-bench-24-XXXXXX";
+        if (!::mkdtemp(folder))
+            return false;
+        for (int i = 0; i < 23; ++i) {
+            const std::string point = std::string(folder) + "/" + std::to_string(10 + i);
+            ::mkdir(point.c_str(), 0755);
+            if (::mount("tmpfs", point.c_str(), "tmpfs", 0, "size=2g") != 0)
+                return false;
+        }
+        return true;
+    }();
+    if (!mounted)
+        state.SkipWithError("the 23 RAM disks could not be mounted");
+    return mounted;
+}
+
+// The follower's check with every letter's window shown and nothing changed: what it costs,
+// and how many questions it asks of the volumes (none: their mounts come from the table).
+void FollowerCheckNothingChanged(benchmark::State &state)
+{
+    if (!withTwentyFourVolumes(state))
+        return;
+    int64_t asked = 0;
+    LinuxVolumeSource source(
+        "/proc/self/mountinfo",
+        [&asked](const char *path, struct statvfs *answer) {
+            ++asked;
+            return ::statvfs(path, answer);
+        },
+        std::chrono::seconds(1));
+    const std::vector<WindowedDrive> shown = WindowsOf(ReportDrives(source));
+    state.counters["shown"] = static_cast<double>(shown.size());
+    asked = 0;
+    for (auto _ : state) {
+        const std::vector<WindowedDrive> now = DriveWindowsNow(source, shown);
+        benchmark::DoNotOptimize(WindowsChanged(now, shown));
+    }
+    state.counters["host calls per check"] =
+        static_cast<double>(asked) / static_cast<double>(state.iterations());
+}
+
+// The same machine's scan, to compare with.
+void ScanTwentyFourVolumes(benchmark::State &state)
+{
+    if (!withTwentyFourVolumes(state))
+        return;
+    LinuxVolumeSource source;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ReportDrives(source));
+}
+
 void BareStatvfs(benchmark::State &state)
 {
     bareStatvfs(state);
@@ -144,3 +213,5 @@ BENCHMARK(ProbeAllLetters);
 BENCHMARK(ProbeAllLettersOutsideAPass);
 BENCHMARK(BareStatvfsWithFuse);
 BENCHMARK(ProbeAllLettersWithFuse);
+BENCHMARK(FollowerCheckNothingChanged);
+BENCHMARK(ScanTwentyFourVolumes);

@@ -5,29 +5,34 @@
 
 #include <algorithm>
 
-void ReportDrive(DriveNo number, DriveReport &report)
+void ReportDrive(Pass &pass, DriveNo number, DriveReport &report)
 {
     report = DriveReport{};
     report.number = number;
-    report.exists = DriveExists(DriveLetter(number));
+    report.exists = DriveExists(pass, DriveLetter(number));
     if (!report.exists)
         return;
-    report.stats = ReadDriveStats(number);
+    report.stats = ReadDriveStats(pass, number);
+    if (const std::optional<VolumeSpace> space = pass.space(DriveRoot(number)))
+        report.space = *space;
     if (!(report.stats.TotalGB > 0))
         return; // drives below one whole GiB get no window
-    report.description = DriveDescription(number);
+    const DriveIdentity identity = pass.identity(DriveRoot(number));
+    report.description = identity.description;
+    report.key = identity.key;
     report.window = true;
 }
 
-std::vector<DriveReport> ReportDrives(DriveNo first, DriveNo last)
+std::vector<DriveReport> ReportDrives(VolumeSource &source, DriveNo first, DriveNo last)
 {
-    const DriveScan pass;
+    const std::unique_ptr<Pass> pass = source.open();
+    pass->ask(DriveRoots(first, last));
     const int step = first <= last ? 1 : -1;
     std::vector<DriveReport> reports(static_cast<size_t>((last - first) * step + 1));
     int number = first;
     for (DriveReport &report : reports) {
         try {
-            ReportDrive(static_cast<DriveNo>(number), report);
+            ReportDrive(*pass, static_cast<DriveNo>(number), report);
         } catch (...) {
             report.window = false;
         }
@@ -41,40 +46,67 @@ std::vector<WindowedDrive> WindowsOf(const std::vector<DriveReport> &reports)
     std::vector<WindowedDrive> windows;
     for (const DriveReport &report : reports) {
         if (report.window)
-            windows.push_back({report.number, report.description});
+            windows.push_back({report.number, report.description, report.key});
     }
     std::sort(windows.begin(), windows.end(),
               [](const WindowedDrive &a, const WindowedDrive &b) { return a.number < b.number; });
     return windows;
 }
 
-std::vector<WindowedDrive> DriveWindowsNow(const std::vector<WindowedDrive> &shown)
+namespace {
+
+bool sameMount(const WindowedDrive &a, const WindowedDrive &b)
+{
+    return a.number == b.number && a.key == b.key;
+}
+
+} // namespace
+
+std::vector<WindowedDrive> DriveWindowsNow(VolumeSource &source,
+                                           const std::vector<WindowedDrive> &shown)
 {
     std::vector<WindowedDrive> windows;
+    std::vector<DriveNo> unknown;
+    const std::unique_ptr<Pass> pass = source.open();
     for (DriveNo number = 3; number <= 26; ++number) {
         try {
-            // A host that names no mounts (an empty description) has every drive probed.
-            const std::string description = DriveDescription(number);
-            const WindowedDrive unasked{number, description};
-            if (!description.empty() &&
-                std::find(shown.begin(), shown.end(), unasked) != shown.end()) {
+            // A host that cannot tell one mount from another (an empty key) has every drive
+            // probed.
+            const DriveIdentity identity = pass->identity(DriveRoot(number));
+            const WindowedDrive unasked{number, identity.description, identity.key};
+            if (!identity.key.empty() &&
+                std::any_of(shown.begin(), shown.end(), [&](const WindowedDrive &window) {
+                    return sameMount(window, unasked);
+                })) {
                 windows.push_back(unasked);
                 continue;
             }
-            DriveReport report;
-            ReportDrive(number, report);
-            if (report.window)
-                windows.push_back({number, report.description});
+            unknown.push_back(number);
         } catch (...) {
             // As in a scan: a drive that fails gets no window.
         }
     }
+    std::vector<std::u16string> roots;
+    for (const DriveNo number : unknown)
+        roots.push_back(DriveRoot(number));
+    pass->ask(roots);
+    for (const DriveNo number : unknown) {
+        try {
+            DriveReport report;
+            ReportDrive(*pass, number, report);
+            if (report.window)
+                windows.push_back({number, report.description, report.key});
+        } catch (...) {
+        }
+    }
+    std::sort(windows.begin(), windows.end(),
+              [](const WindowedDrive &a, const WindowedDrive &b) { return a.number < b.number; });
     return windows;
 }
 
 bool WindowsChanged(const std::vector<WindowedDrive> &now, const std::vector<WindowedDrive> &shown)
 {
-    return now != shown;
+    return !std::equal(now.begin(), now.end(), shown.begin(), shown.end(), sameMount);
 }
 
 namespace {

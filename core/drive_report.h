@@ -1,6 +1,7 @@
 #pragma once
 
 #include "drive_stats.h"
+#include "volume_source.h"
 
 #include <string>
 #include <vector>
@@ -15,39 +16,46 @@ struct DriveReport
     DriveStats stats;
     // At least one whole GiB and everything about it read: the drive gets a window.
     bool window = false;
-    // What the host calls the drive, for people; asked only for drives that get a window.
+    // What the host calls the drive, for people, and which mount it is; asked only for drives
+    // that get a window.
     std::string description;
+    std::string key;
+    // The host's answer the figures come from, in bytes.
+    VolumeSpace space;
 };
 
-// Probes one drive: the existence test, then its figures, then (for a drive that gets a window)
-// its description. A failure half-way leaves what was learnt before it in `report` and passes
-// the failure on.
-void ReportDrive(DriveNo number, DriveReport &report);
+// Probes one drive in the pass: the existence test, then its figures, then (for a drive that
+// gets a window) what it stands for. A failure half-way leaves what was learnt before it in
+// `report` and passes the failure on.
+void ReportDrive(Pass &pass, DriveNo number, DriveReport &report);
 
 // Every drive from `first` to `last` (either way round), in that order, in one pass over the
-// host. A failure while probing one drive ends that drive's probe and nothing else.
-std::vector<DriveReport> ReportDrives(DriveNo first = 3, DriveNo last = 26);
+// source. A failure while probing one drive ends that drive's probe and nothing else.
+std::vector<DriveReport> ReportDrives(VolumeSource &source, DriveNo first = 3, DriveNo last = 26);
 
 // A drive that gets a window in a scan: the drive and the mount its window stands for.
 struct WindowedDrive
 {
     DriveNo number = 0;
     std::string description;
+    std::string key;
     bool operator==(const WindowedDrive &) const = default;
 };
 
 // The windows a scan of `reports` opens, in ascending letter order.
 std::vector<WindowedDrive> WindowsOf(const std::vector<DriveReport> &reports);
 
-// The windows a scan would open now, in ascending letter order, asked of the host outside a
-// pass. A drive whose mount is still the one a window in `shown` stands for keeps its window
-// unasked: its mount comes from the host's table and never waits, while its figures might (a
-// dead server). Every other drive is probed in full.
-std::vector<WindowedDrive> DriveWindowsNow(const std::vector<WindowedDrive> &shown);
+// The windows a scan would open now, in ascending letter order, in one pass. A drive whose
+// mount is still the one a window in `shown` stands for keeps its window unasked: its mount
+// comes from the host's list and never waits, while its figures might (a dead server). Every
+// other drive is probed in full, all of them side by side.
+std::vector<WindowedDrive> DriveWindowsNow(VolumeSource &source,
+                                           const std::vector<WindowedDrive> &shown);
 
 // Whether the windows a scan would open now differ from those shown, so that a refresh would
-// change what is on screen. Only letters and mounts count: a remount with other options, a
-// volume below one GiB or a container's layers leave both alike.
+// change what is on screen. Only letters and mounts count (a drive's key: on Linux its mount ID
+// and device): a remount with other options, a volume below one GiB, a container's layers or a
+// change of figures leave both alike.
 bool WindowsChanged(const std::vector<WindowedDrive> &now, const std::vector<WindowedDrive> &shown);
 
 // What a drive window shows: its six figures ("400 GB =", "43%") and its chart's two points.

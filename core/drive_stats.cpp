@@ -4,43 +4,30 @@
 
 #include <optional>
 
-namespace {
-
-std::optional<VolumeSpace> querySpace(DriveNo number)
+int64_t QueryDriveSize(Pass &pass, DriveNo number)
 {
-    VolumeSource *source = InstalledVolumeSource();
-    if (!source)
-        return std::nullopt;
-    return source->space(DriveRoot(number));
-}
-
-} // namespace
-
-int64_t QueryDriveSize(DriveNo number)
-{
-    const std::optional<VolumeSpace> answer = querySpace(number);
+    const std::optional<VolumeSpace> answer = pass.space(DriveRoot(number));
     return answer ? answer->totalBytes : -1;
 }
 
-int64_t QueryDriveFree(DriveNo number)
+int64_t QueryDriveFree(Pass &pass, DriveNo number)
 {
-    const std::optional<VolumeSpace> answer = querySpace(number);
+    const std::optional<VolumeSpace> answer = pass.space(DriveRoot(number));
     return answer ? answer->freeBytes : -1;
 }
 
-DriveStats ReadDriveStats(DriveNo number)
+DriveStats ReadDriveStats(Pass &pass, DriveNo number)
 {
     DriveStats stats;
-    stats.TotalGB = BytesToGB(QueryDriveSize(number));
-    stats.FreeGB = BytesToGB(QueryDriveFree(number));
+    stats.TotalGB = BytesToGB(QueryDriveSize(pass, number));
+    stats.FreeGB = BytesToGB(QueryDriveFree(pass, number));
     stats.UsedGB = stats.TotalGB - stats.FreeGB;
     return stats;
 }
 
-std::string DriveDescription(DriveNo number)
+std::string DriveDescription(Pass &pass, DriveNo number)
 {
-    VolumeSource *source = InstalledVolumeSource();
-    return source ? source->describe(DriveRoot(number)) : std::string();
+    return pass.identity(DriveRoot(number)).description;
 }
 
 double PercentOf(int64_t part, int64_t total)

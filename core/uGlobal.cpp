@@ -14,16 +14,13 @@ std::u16string DriveRoot(DriveNo number)
     return {DriveLetter(number), u':', u'\\'};
 }
 
-bool DriveExists(char16_t letter)
+bool DriveExists(Pass &pass, char16_t letter)
 {
     if (letter >= u'a' && letter <= u'z')
         letter = static_cast<char16_t>(letter - (u'a' - u'A'));
     const auto number = static_cast<DriveNo>(letter - 64);
 
-    VolumeSource *source = InstalledVolumeSource();
-    if (!source)
-        return false;
-    const std::optional<VolumeSpace> answer = source->probe(DriveRoot(number));
+    const std::optional<VolumeSpace> answer = pass.space(DriveRoot(number));
     const int64_t size = answer ? answer->totalBytes : -1;
     return size > -1;
 }

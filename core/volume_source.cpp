@@ -1,15 +1,13 @@
 #include "volume_source.h"
 
-namespace {
-VolumeSource *installed = nullptr;
-}
-
-void InstallVolumeSource(VolumeSource *source)
+std::vector<std::u16string> DriveRoots(uint8_t first, uint8_t last)
 {
-    installed = source;
-}
-
-VolumeSource *InstalledVolumeSource()
-{
-    return installed;
+    std::vector<std::u16string> roots;
+    const int step = first <= last ? 1 : -1;
+    for (int number = first;; number += step) {
+        roots.push_back({static_cast<char16_t>(number + 64), u':', u'\\'});
+        if (number == last)
+            break;
+    }
+    return roots;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 // What a host tells about one volume: its capacity and the bytes the calling user may still
 // write to it.
@@ -10,78 +13,57 @@ struct VolumeSpace
 {
     int64_t totalBytes = 0;
     int64_t freeBytes = 0;
+    // Nobody may write to it (a read-only mount, an image): it cannot fill up.
+    bool readOnly = false;
+    // When the host itself expects the volume full, where it keeps a history of its own (a
+    // monitoring server); nothing where it does not.
+    std::optional<std::chrono::seconds> timeToFull;
+
+    bool operator==(const VolumeSpace &) const = default;
 };
 
-// The core's only way to the host. A drive is named by its root text ("C:\"); an empty root
-// names the drive of the current directory.
+// What a drive letter stands for, from the host's list of drives alone.
+struct DriveIdentity
+{
+    // For people: "/ (ext4, /dev/vda)"; empty where the letter is the host's own name.
+    std::string description;
+    // Tells one mount from another at the same letter (on Linux its mount ID and device); empty
+    // where the host cannot tell.
+    std::string key;
+
+    bool operator==(const DriveIdentity &) const = default;
+};
+
+// One pass over the host. The pass looks at the host's list of drives once, when it is
+// opened, and asks each drive at most once: whether a drive exists, its size and its free space
+// come from one answer, never from two moments. Drives that may hang are asked with a bound, and
+// drives announced together share it. A pass belongs to the thread that opened it and must not
+// outlive its source; using it on another thread throws std::logic_error.
+class Pass
+{
+public:
+    virtual ~Pass() = default;
+
+    // What the drive stands for; never waits on the drive. An empty identity: no such drive.
+    virtual DriveIdentity identity(const std::u16string &root) = 0;
+
+    // The drives this pass is about to be asked for: those that may hang are asked side by side
+    // now, so that any number of dead servers costs one bound.
+    virtual void ask(const std::vector<std::u16string> &roots) { (void)roots; }
+
+    // Capacity and free bytes of the drive ("C:\" .. "Z:\", or "" for the current directory's
+    // drive), or nothing when the host cannot answer.
+    virtual std::optional<VolumeSpace> space(const std::u16string &root) = 0;
+};
+
+// The core's only way to the host, or to a remote machine's last known figures.
 class VolumeSource
 {
 public:
     virtual ~VolumeSource() = default;
 
-    // Capacity and free bytes of the drive, or nothing when the host cannot answer. May block
-    // for as long as the host takes.
-    virtual std::optional<VolumeSpace> space(const std::u16string &root) = 0;
-
-    // The same for the existence test: never waits on the user or on a device that does not
-    // answer; such a drive counts as failed.
-    virtual std::optional<VolumeSpace> probe(const std::u16string &root) = 0;
-
-    // What the host calls the drive, for people: "/ (ext4, /dev/vda)"; empty when the drive
-    // letter is the host's own name for it.
-    virtual std::string describe(const std::u16string &root)
-    {
-        (void)root;
-        return {};
-    }
-
-    // A scan is one pass over the host: between these two calls a source may answer every
-    // query from what it learnt at the pass's start (one look at the mount table, one answer
-    // per drive). Passes nest; only the outermost one counts. Outside a pass every query asks
-    // the host afresh.
-    virtual void beginScan() {}
-    virtual void endScan() {}
+    virtual std::unique_ptr<Pass> open() = 0;
 };
 
-// The program installs the host's source at start-up; tests install a fake. Without an
-// installed source every query fails.
-void InstallVolumeSource(VolumeSource *source);
-VolumeSource *InstalledVolumeSource();
-
-// Installs a source for the lifetime of the guard and restores the previous one afterwards.
-class ScopedVolumeSource
-{
-public:
-    explicit ScopedVolumeSource(VolumeSource &source) : previous(InstalledVolumeSource())
-    {
-        InstallVolumeSource(&source);
-    }
-    ~ScopedVolumeSource() { InstallVolumeSource(previous); }
-    ScopedVolumeSource(const ScopedVolumeSource &) = delete;
-    ScopedVolumeSource &operator=(const ScopedVolumeSource &) = delete;
-
-private:
-    VolumeSource *previous;
-};
-
-// One pass over the installed source for the guard's lifetime: the drive scan and the total
-// overview each run inside one.
-class DriveScan
-{
-public:
-    DriveScan() : source(InstalledVolumeSource())
-    {
-        if (source)
-            source->beginScan();
-    }
-    ~DriveScan()
-    {
-        if (source)
-            source->endScan();
-    }
-    DriveScan(const DriveScan &) = delete;
-    DriveScan &operator=(const DriveScan &) = delete;
-
-private:
-    VolumeSource *source;
-};
+// The roots of drive numbers `first` to `last`, in that order (either way round).
+std::vector<std::u16string> DriveRoots(uint8_t first = 3, uint8_t last = 26);

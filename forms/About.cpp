@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QMessageBox>
 
+#include <stdexcept>
+
 TFormInfo *FormInfo = nullptr;
 int32_t TickerPos = 0;
 
@@ -53,7 +55,6 @@ QLabel *link(QWidget *parent, const QString &text, QPoint at)
 TFormInfo::TFormInfo(QWidget *parent)
     : DialogForm(QStringLiteral("Info"), QSize(390, 286), true, parent)
 {
-    SetOpener(CreateHostLinkOpener());
     setWindowIcon(QIcon(QStringLiteral(":/icons/about.png")));
     const QFont panelFont = DeclaredFont(QStringLiteral("MS Sans Serif"), 11);
     const QFont title = DeclaredFont(QStringLiteral("Arial"), 24, true);
@@ -165,16 +166,21 @@ void TFormInfo::Timer1Timer(QObject *)
     TickerPos = window.next;
 }
 
-void TFormInfo::SetOpener(std::unique_ptr<LinkOpener> linkOpener)
+void TFormInfo::SetOpener(LinkOpener *linkOpener)
 {
-    opener = std::move(linkOpener);
-    connect(opener.get(), &LinkOpener::Failed, this,
-            [this](const QString &link) { RunHandler([&] { linkFailed(link); }); });
+    if (opener)
+        opener->disconnect(this);
+    opener = linkOpener;
+    if (opener)
+        connect(opener, &LinkOpener::Failed, this,
+                [this](const QString &link) { RunHandler([&] { linkFailed(link); }); });
 }
 
 void TFormInfo::openLink(const QString &link)
 {
     try {
+        if (!opener)
+            throw std::runtime_error("no link opener");
         opener->Open(link);
     } catch (...) {
         linkFailed(link);

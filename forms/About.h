@@ -38,9 +38,11 @@ public:
     void Label2Click(QObject *Sender);
     void Label3Click(QObject *Sender);
 
-    // The links go to this opener (tests give one of their own); when it reports a failure,
-    // however late, the link's error box shows.
-    void SetOpener(std::unique_ptr<LinkOpener> opener);
+    // The links go to this opener (the program's, or a test's own); when it reports a failure,
+    // however late, the link's error box shows. Without one every link fails. Whoever sets it
+    // clears it before it goes.
+    void SetOpener(LinkOpener *opener);
+    LinkOpener *Opener() const { return opener; }
 
     TPanel *Panel1 = nullptr;
     QLabel *Label5 = nullptr;
@@ -66,7 +68,7 @@ private:
     void openLink(const QString &link);
     void linkFailed(const QString &link);
 
-    std::unique_ptr<LinkOpener> opener;
+    LinkOpener *opener = nullptr;
 
     FormRegistration registration{this};
 };

@@ -106,7 +106,8 @@ void TGESAMT::OKButtonClick(QObject *)
 
 void TGESAMT::FormActivate(QObject *)
 {
-    const OverviewFigures figures = OverviewOf(ReportDrives());
+    const OverviewFigures figures =
+        OverviewOf(volumes ? ReportDrives(*volumes) : std::vector<DriveReport>());
     LabelDriveList->setText(QString::fromStdString(figures.driveList));
     Label3->setText(QString::fromStdString(figures.freeText));
     Label8->setText(QString::fromStdString(figures.freeShare));

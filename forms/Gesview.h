@@ -9,6 +9,7 @@ class TBitBtn;
 class TChartSeries;
 class TDBChart;
 class TPanel;
+class VolumeSource;
 
 // The total overview: every usable drive from C: to Z: summed into one pie and one table of
 // figures, probed afresh each time the dialog is shown.
@@ -22,6 +23,9 @@ public:
 
     void OKButtonClick(QObject *Sender);
     void FormActivate(QObject *Sender);
+
+    // The volumes it sums; none, and it sums nothing.
+    void SetVolumes(VolumeSource *source) { volumes = source; }
 
     TBitBtn *OKButton = nullptr;
     TPanel *Panel1 = nullptr;
@@ -48,6 +52,7 @@ protected:
 
 private:
     FormRegistration registration{this};
+    VolumeSource *volumes = nullptr;
 };
 
 // The total overview while it exists: set by its constructor, cleared by its destructor.

@@ -62,11 +62,7 @@ TMainForm::TMainForm(QWidget *parent)
       })
 {
     setFont(DeclaredFont(QStringLiteral("Segoe UI"), 13));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/volumo.png")));
     menuBar()->setNativeMenuBar(false);
-    // Drop-down menus are windows of their own and take no face from a form: every menu gets
-    // the face of the menu bar.
-    QApplication::setFont(menuBar()->font(), "QMenu");
 
     client = new QWidget(this);
     auto *layout = new QVBoxLayout(client);
@@ -245,7 +241,8 @@ void TMainForm::ScanDrives(QObject *Sender)
 
     // From Z: down to C:: each new window goes to the front of the list, so they end up in
     // ascending letter order.
-    const std::vector<DriveReport> reports = ReportDrives(26, 3);
+    const std::vector<DriveReport> reports =
+        volumes ? ReportDrives(*volumes, 26, 3) : std::vector<DriveReport>();
     shownDrives = WindowsOf(reports);
     const MdiFrame::Opening opening(*frame);
     for (const DriveReport &drive : reports) {

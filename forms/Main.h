@@ -16,6 +16,7 @@ class MainMenu;
 class TMDIChild;
 class TSpeedButton;
 class TStatusBar;
+class VolumeSource;
 
 // The settings of the run, never saved: grid rows and columns, chart kind (0 as declared, 1 pie,
 // 2 horizontal bars, 3 vertical bars) and 3D drawing.
@@ -64,6 +65,10 @@ public:
     // the user has closed some since: what a change of the volumes is measured against.
     const std::vector<WindowedDrive> &ShownDrives() const { return shownDrives; }
 
+    // The volumes the scan shows; none, and it finds no drive.
+    void SetVolumes(VolumeSource *source) { volumes = source; }
+    VolumeSource *Volumes() const { return volumes; }
+
     // The client area: tool bar, drive windows' area and status bar, without menu bar and frame.
     QWidget *Client() const { return client; }
 
@@ -97,6 +102,7 @@ private:
     // Null once the window it names is gone.
     QPointer<TMDIChild> CurrentChild;
     std::vector<WindowedDrive> shownDrives;
+    VolumeSource *volumes = nullptr;
 
     // Its activation runs the refresh; it hands the focus to its active child.
     FormRegistration registration;

@@ -7,8 +7,12 @@
 #include "application.h"
 #include "fonts.h"
 #include "form_screen.h"
+#include "link_opener.h"
 #include "separator_watcher.h"
 #include "volume_follower.h"
+
+#include <QIcon>
+#include <QMenuBar>
 
 // The pictures live in a static library, whose resources are not registered on their own.
 static void registerPictures()
@@ -17,20 +21,25 @@ static void registerPictures()
 }
 
 Program::Program(VolumeSource &volumes, VolumeWatcher *changes)
-    : screen(std::make_unique<FormScreen>()), installed(volumes),
-      separators(std::make_unique<SeparatorWatcher>())
+    : volumes(&volumes), screen(std::make_unique<FormScreen>()),
+      separators(std::make_unique<SeparatorWatcher>()), opener(CreateHostLinkOpener())
 {
     registerPictures();
     Application->SetTitle(QStringLiteral("Volumo"));
     QApplication::setApplicationName(QStringLiteral("Volumo"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/volumo.png")));
     InstallFontSubstitutes();
     Settings = RunSettings{};
     TickerPos = 0;
 
     main = std::make_unique<TMainForm>();
-    new TFormInfo(main.get());
+    // Drop-down menus are windows of their own and take no face from a form: every menu gets
+    // the face of the menu bar.
+    QApplication::setFont(main->menuBar()->font(), "QMenu");
+    (new TFormInfo(main.get()))->SetOpener(opener.get());
     new TGESAMT(main.get());
     new Tanordnung(main.get());
+    UseVolumes(volumes);
     if (changes)
         follower = std::make_unique<VolumeFollower>(*changes, *main);
 }
@@ -38,10 +47,21 @@ Program::Program(VolumeSource &volumes, VolumeWatcher *changes)
 Program::~Program()
 {
     follower.reset();
+    // What the program set, it clears: nothing of the forms may reach past the program's end.
+    FormInfo->SetOpener(nullptr);
+    GESAMT->SetVolumes(nullptr);
+    main->SetVolumes(nullptr);
     main.reset();
     // Windows closed by the last refresh, and anything else handed to the event loop to delete,
     // go with the program rather than with the next one.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void Program::UseVolumes(VolumeSource &source)
+{
+    volumes = &source;
+    main->SetVolumes(volumes);
+    GESAMT->SetVolumes(volumes);
 }
 
 void Program::Show()

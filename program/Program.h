@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class LinkOpener;
 class SeparatorWatcher;
 class TMainForm;
 class FormScreen;
@@ -11,12 +12,12 @@ class VolumeFollower;
 class VolumeWatcher;
 
 // The whole program, assembled in one place for the program block, the tests and the
-// benchmarks alike: the screen, the separators of the regional settings, the volumes every
-// drive query goes to, the pictures, and the four forms in their order (main window, about
-// dialog, total overview, settings dialog), each reached through its program-wide reference.
-// The run's settings and the ticker start from their start values. Given a watcher of the
-// host's volumes, the drive windows follow them by themselves. Needs the application object;
-// one program at a time.
+// benchmarks alike: the screen, the separators of the regional settings, the host's link
+// opener, the application's icon and menu face, the pictures, and the four forms in their order
+// (main window, about dialog, total overview, settings dialog), each reached through its
+// program-wide reference, each given the volumes it shows. The run's settings and the ticker
+// start from their start values. Given a watcher of the host's volumes, the drive windows follow
+// them by themselves. Needs the application object; one program at a time.
 class Program
 {
 public:
@@ -30,11 +31,18 @@ public:
     void Show();
 
     TMainForm &Main() const { return *main; }
+    // The volumes the forms show; another source takes their place at the next refresh.
+    VolumeSource &Volumes() const { return *volumes; }
+    void UseVolumes(VolumeSource &source);
+    LinkOpener &Opener() const { return *opener; }
+    // What keeps the drive windows in step with the host's volumes, where it is followed.
+    VolumeFollower *Follower() const { return follower.get(); }
 
 private:
+    VolumeSource *volumes;
     std::unique_ptr<FormScreen> screen;
-    ScopedVolumeSource installed;
     std::unique_ptr<SeparatorWatcher> separators;
+    std::unique_ptr<LinkOpener> opener;
     // Owns the dialogs.
     std::unique_ptr<TMainForm> main;
     // Refers to the main window: goes first.

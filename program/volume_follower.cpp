@@ -13,12 +13,25 @@ VolumeFollower::VolumeFollower(VolumeWatcher &changes, TMainForm &main) : main(m
 {
     quiet.setSingleShot(true);
     quiet.setInterval(QuietMs);
-    connect(&changes, &VolumeWatcher::Changed, &quiet, qOverload<>(&QTimer::start));
-    connect(&quiet, &QTimer::timeout, this, EventHandler([this] { check(); }));
+    ceiling.setSingleShot(true);
+    ceiling.setInterval(CeilingMs);
+    connect(&changes, &VolumeWatcher::Changed, this, &VolumeFollower::changed);
+    for (QTimer *timer : {&quiet, &ceiling})
+        connect(timer, &QTimer::timeout, this, EventHandler([this] { check(); }));
+}
+
+void VolumeFollower::changed()
+{
+    quiet.start();
+    // The first change of a burst sets the latest moment; later ones leave it.
+    if (!ceiling.isActive())
+        ceiling.start();
 }
 
 void VolumeFollower::check()
 {
+    quiet.stop();
+    ceiling.stop();
     if (holder)
         return; // looked at again when it closes
     QWidget *blocking = QApplication::activeModalWidget();
@@ -30,11 +43,13 @@ void VolumeFollower::check()
         return;
     }
     // Before the first refresh there is nothing to keep in step; that refresh sees the change.
-    if (!main.isVisible())
-        return;
-    const std::vector<WindowedDrive> &shown = main.ShownDrives();
-    if (WindowsChanged(DriveWindowsNow(shown), shown))
-        main.AktualisierenClick(main.Aktualisieren);
+    VolumeSource *volumes = main.Volumes();
+    if (main.isVisible() && volumes) {
+        const std::vector<WindowedDrive> &shown = main.ShownDrives();
+        if (WindowsChanged(DriveWindowsNow(*volumes, shown), shown))
+            main.AktualisierenClick(main.Aktualisieren);
+    }
+    ++checks;
 }
 
 bool VolumeFollower::eventFilter(QObject *watched, QEvent *event)

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <map>
@@ -13,10 +14,13 @@
 
 // Host queries that may never return (a dead server, a stuck FUSE daemon), each run on a helper
 // thread while the caller waits for it no longer than a deadline. A query that has not returned
-// blocks its key: asking again starts nothing until it does, so a stuck volume holds one helper
-// thread, never one more per refresh. Helpers that are done wait a while for the next query
-// instead of ending: a live network volume asked at every refresh costs a hand-over, not a new
-// thread.
+// blocks its key (the filesystem it asks): asking again starts nothing until it does, so a stuck
+// volume holds one helper thread, never one more per refresh. A query whose caller stopped
+// waiting for it (`abandon`) and that still runs is stuck; while `cap` queries are, a new one
+// fails at once, so that volumes remounted over and over cannot pile up threads. Helpers that are
+// done wait a while for the next query instead of ending: a live network volume asked at every
+// refresh costs a hand-over, not a new thread. Used from one thread; only the helpers run
+// elsewhere.
 template <typename Answer> class BoundedQueries
 {
     struct Query
@@ -24,7 +28,10 @@ template <typename Answer> class BoundedQueries
         std::mutex mutex;
         std::condition_variable answered;
         bool done = false;
-        Answer answer{};
+        // Nothing where the query threw: no answer.
+        std::optional<Answer> answer;
+        // Its caller no longer waits for it; only the owning thread reads or writes this.
+        bool abandoned = false;
     };
 
     // Shared with the helper threads, which may outlive this object while a query is stuck.
@@ -41,7 +48,7 @@ public:
     using Clock = std::chrono::steady_clock;
     using Ticket = std::shared_ptr<Query>;
 
-    BoundedQueries() = default;
+    explicit BoundedQueries(size_t cap = 8) : cap(cap) {}
     ~BoundedQueries()
     {
         std::lock_guard lock(helpers->mutex);
@@ -52,15 +59,20 @@ public:
     BoundedQueries &operator=(const BoundedQueries &) = delete;
 
     // Starts `ask` on a helper thread, unless the query last started under `key` is still
-    // running: then nothing. `ask` may outlive the caller and everything it knows, so it holds
-    // its own copies of all it uses.
+    // running or `cap` queries are stuck: then nothing. `ask` may outlive the caller and
+    // everything it knows, so it holds its own copies of all it uses.
     Ticket start(const std::string &key, std::function<Answer()> ask)
     {
-        if (running(key))
+        if (running(key) || stuck() >= cap)
             return nullptr;
         auto query = std::make_shared<Query>();
         post([query, ask = std::move(ask)] {
-            Answer answer = ask();
+            std::optional<Answer> answer;
+            try {
+                answer = ask();
+            } catch (...) {
+                // A query that throws has no answer; the helper goes on with the next one.
+            }
             std::lock_guard lock(query->mutex);
             query->answer = std::move(answer);
             query->done = true;
@@ -70,7 +82,8 @@ public:
         return query;
     }
 
-    // The query's answer if it comes by the deadline; nothing for no query at all.
+    // The query's answer if it comes by the deadline; nothing for no query at all, or for one
+    // that threw.
     static std::optional<Answer> wait(const Ticket &query, Clock::time_point deadline)
     {
         if (!query)
@@ -93,10 +106,27 @@ public:
         return false;
     }
 
-    // Forgets the queries that have returned, so that keys of volumes long gone do not pile up.
+    // The caller waits for the query no longer: if it has not returned, it is stuck.
+    static void abandon(const Ticket &query)
+    {
+        if (query)
+            query->abandoned = true;
+    }
+
+    // Forgets the queries that have returned: only running ones stay on record.
     void prune()
     {
         std::erase_if(started, [](const auto &item) { return isDone(*item.second); });
+    }
+
+    // Queries abandoned while they still run.
+    size_t stuck()
+    {
+        prune();
+        size_t count = 0;
+        for (const auto &[key, query] : started)
+            count += query->abandoned;
+        return count;
     }
 
 private:
@@ -110,6 +140,7 @@ private:
     {
         std::lock_guard lock(helpers->mutex);
         helpers->jobs.push_back(std::move(job));
+        // An idle helper for each waiting job, or one more helper.
         if (helpers->idle >= helpers->jobs.size()) {
             helpers->wake.notify_one();
             return;
@@ -146,6 +177,7 @@ private:
         }
     }
 
+    const size_t cap;
     std::shared_ptr<Helpers> helpers = std::make_shared<Helpers>();
     std::map<std::string, Ticket> started;
 };

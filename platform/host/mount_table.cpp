@@ -281,6 +281,9 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text)
         entry.mountPoint = DecodeMountEscapes(fields[4]);
         entry.fsType = DecodeMountEscapes(dash[1]);
         entry.source = DecodeMountEscapes(dash[2]);
+        entry.options = std::string(fields[5]);
+        if (fields.end() - dash > 3)
+            entry.options += ' ' + std::string(dash[3]);
         entries.push_back(std::move(entry));
     }
     return entries;
@@ -305,12 +308,17 @@ std::vector<Volume> SelectVolumes(const std::vector<MountEntry> &entries, size_t
         byId.emplace(entries[i].id, i);
     const auto toVolume = [&](const MountEntry &entry) {
         const auto index = static_cast<size_t>(&entry - entries.data());
-        return Volume{entry.id, entry.mountPoint, entry.fsType, entry.source,
+        return Volume{entry.id,
+                      entry.device,
+                      entry.mountPoint,
+                      entry.fsType,
+                      entry.source,
+                      entry.options,
                       mayHang(entries, byId, index)};
     };
 
     std::vector<Volume> volumes;
-    volumes.push_back(root ? toVolume(*root) : Volume{0, "/", "", "", false});
+    volumes.push_back(root ? toVolume(*root) : Volume{0, "", "/", "", "", "", false});
     const std::string rootDevice = root ? root->device : std::string();
 
     // A filesystem mounted several times is one volume, at its shortest mount point.

@@ -14,15 +14,20 @@ struct MountEntry
     std::string mountPoint;
     std::string fsType;
     std::string source;
+    // The mount's and its filesystem's options, as the table gives them: what a remount or
+    // another filesystem of the same kind at the same mount ID changes.
+    std::string options;
 };
 
 // A mount that counts as a volume a user wants to see.
 struct Volume
 {
     uint64_t mountId = 0; // the mount through which its mount point reaches it
+    std::string device;   // "major:minor" of its filesystem
     std::string mountPoint;
     std::string fsType;
     std::string source;
+    std::string options;
     // Network and FUSE filesystems can stop answering (a dead server, a stuck daemon), and so
     // can every volume mounted inside one: its mount point is reached through them.
     bool mayHang = false;

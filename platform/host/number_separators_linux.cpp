@@ -70,11 +70,3 @@ NumberSeparators ReadHostSeparators()
     freelocale(locale);
     return SeparatorsFromSettings(thousands, decimal);
 }
-
-bool SettingsChanged(std::u16string_view area)
-{
-    if (!area.empty() && area != u"intl")
-        return false;
-    SetNumberSeparators(ReadHostSeparators());
-    return true;
-}

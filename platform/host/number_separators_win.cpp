@@ -24,11 +24,3 @@ NumberSeparators ReadHostSeparators()
 {
     return SeparatorsFromSettings(readSetting(LOCALE_STHOUSAND), readSetting(LOCALE_SDECIMAL));
 }
-
-bool SettingsChanged(std::u16string_view area)
-{
-    if (!area.empty() && area != u"intl")
-        return false;
-    SetNumberSeparators(ReadHostSeparators());
-    return true;
-}

@@ -1,5 +1,8 @@
 #include "volume_source_linux.h"
 
+#include "host_volume_source.h"
+#include "uGlobal.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -25,15 +28,18 @@ int64_t saturatingProduct(uint64_t a, uint64_t b)
     return static_cast<int64_t>(product);
 }
 
-// "C:\" gives 0 for the first volume, "D:\" 1 and so on; anything else gives nothing. The empty
-// root is the current directory's drive.
-std::optional<size_t> volumeIndex(const std::u16string &root)
+#ifndef STATX_MNT_ID_UNIQUE
+#define STATX_MNT_ID_UNIQUE 0x00004000U
+#endif
+
+// The never reused ID of the mount a path leads to (Linux 6.8 on); 0 where the kernel has none.
+uint64_t kernelUniqueMountAt(const char *path)
 {
-    if (root.size() != 3 || root[1] != u':' || root[2] != u'\\')
-        return std::nullopt;
-    if (root[0] < u'C' || root[0] > u'Z')
-        return std::nullopt;
-    return static_cast<size_t>(root[0] - u'C');
+    struct statx identity = {};
+    if (::statx(AT_FDCWD, path, AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, STATX_MNT_ID_UNIQUE,
+                &identity) != 0)
+        return 0;
+    return (identity.stx_mask & STATX_MNT_ID_UNIQUE) ? identity.stx_mnt_id : 0;
 }
 
 // The mount a path leads to now: 0 where the kernel cannot tell (too old, or statx not allowed),
@@ -64,6 +70,12 @@ bool readWhole(const std::string &path, std::string &text)
     return count == 0;
 }
 
+// Which mount a volume is: its mount ID with its filesystem's device.
+std::string keyOf(const Volume &volume)
+{
+    return std::to_string(volume.mountId) + ' ' + volume.device;
+}
+
 } // namespace
 
 VolumeSpace SpaceFromStatvfs(const struct statvfs &answer)
@@ -75,7 +87,19 @@ VolumeSpace SpaceFromStatvfs(const struct statvfs &answer)
     // Some FUSE filesystems report more available blocks than they have; clamp so that the
     // occupied space is never negative.
     space.freeBytes = std::min(saturatingProduct(answer.f_bavail, unit), space.totalBytes);
+    space.readOnly = (answer.f_flag & ST_RDONLY) != 0;
     return space;
+}
+
+std::string DescribeVolume(const Volume &volume)
+{
+    // "/" without a line in the mount table (some chroots) has neither type nor source.
+    std::string details;
+    for (const std::string *part : {&volume.fsType, &volume.source}) {
+        if (!part->empty())
+            details += (details.empty() ? "" : ", ") + *part;
+    }
+    return details.empty() ? volume.mountPoint : volume.mountPoint + " (" + details + ")";
 }
 
 LinuxVolumeSource::LinuxVolumeSource()
@@ -84,7 +108,7 @@ LinuxVolumeSource::LinuxVolumeSource()
 
 LinuxVolumeSource::LinuxVolumeSource(std::string mountInfoPath, StatFunction stat,
                                      std::chrono::milliseconds bound, MountFunction mountAt)
-    : mountInfoPath(std::move(mountInfoPath)), stat(std::move(stat)), bound(bound),
+    : HostVolumes(bound), mountInfoPath(std::move(mountInfoPath)), stat(std::move(stat)),
       mountAt(std::move(mountAt))
 {
     // Open first, then read: a change in between costs one needless re-read, never a miss.
@@ -110,8 +134,7 @@ bool LinuxVolumeSource::tableChanged()
         return true;
     if (!watchable) {
         std::string text;
-        changed = !readWhole(mountInfoPath, text) || text != tableText;
-        return changed;
+        return !readWhole(mountInfoPath, text) || text != tableText;
     }
     // The kernel flags a changed table with POLLPRI and POLLERR, once per change for each open
     // table, and the poll that reports it clears it: what it saw is kept until the table is read
@@ -122,230 +145,184 @@ bool LinuxVolumeSource::tableChanged()
     return changed;
 }
 
-void LinuxVolumeSource::refresh()
-{
-    // A recorded table is compared with what it said as it is read.
-    if (!watchable || misled || tableChanged())
-        readTable();
-}
-
 void LinuxVolumeSource::readTable()
 {
+    // Drained first: a change the kernel flagged before this reading is in it, and must not
+    // count as one after it. A change between this poll and the reading costs one needless
+    // reading later, never a miss.
+    if (watchable) {
+        pollfd watched = {tableFd, POLLPRI, 0};
+        ::poll(&watched, 1, 0);
+    }
+    changed = false;
     std::string text;
     const bool whole = readWhole(mountInfoPath, text);
-    changed = false;
-    misled = false;
     if (whole && tableRead && text == tableText)
         return;
-    // A table that could not be read whole is read again at the next query: no poll would
+    // A table that could not be read whole is read again at the next pass: no poll would
     // report a change of it.
     tableRead = whole;
-    std::vector<Entry> read;
-    for (Volume &volume : SelectVolumes(ParseMountInfo(text))) {
-        Entry entry;
-        entry.volume = std::move(volume);
-        // A mount still at its point keeps what was learnt of it; every answer checks its
-        // filesystem ID all the same.
-        for (const Entry &known : volumes) {
-            if (known.confirmed && known.volume.mountId == entry.volume.mountId &&
-                known.volume.mountPoint == entry.volume.mountPoint &&
-                known.volume.fsType == entry.volume.fsType &&
-                known.volume.source == entry.volume.source) {
-                entry.confirmed = true;
-                entry.fsid = known.fsid;
-            }
-        }
-        read.push_back(std::move(entry));
-    }
-    volumes = std::move(read);
+    volumes = SelectVolumes(ParseMountInfo(text));
     tableText = std::move(text);
-}
-
-void LinuxVolumeSource::beginScan()
-{
-    if (depth++ > 0)
-        return;
-    refresh();
-    ++pass;
-    passAsked = false;
-}
-
-void LinuxVolumeSource::endScan()
-{
-    if (depth == 0 || --depth > 0)
-        return;
-    // Queries still running now stay on record as stuck until they return.
-    for (Entry &entry : volumes)
-        entry.ticket.reset();
-    queries.prune();
-}
-
-LinuxVolumeSource::Entry *LinuxVolumeSource::entryAt(const std::u16string &root)
-{
-    const std::optional<size_t> index = volumeIndex(root);
-    if (!index || *index >= volumes.size())
-        return nullptr;
-    return &volumes[*index];
-}
-
-std::optional<Volume> LinuxVolumeSource::volumeOf(const std::u16string &root)
-{
-    if (depth == 0)
-        refresh();
-    const Entry *entry = entryAt(root);
-    return entry ? std::optional<Volume>(entry->volume) : std::nullopt;
-}
-
-std::string LinuxVolumeSource::describe(const std::u16string &root)
-{
-    // From the table alone: a volume that may hang is never touched for its name.
-    const std::optional<Volume> volume = volumeOf(root);
-    if (!volume)
-        return {};
-    // "/" without a line in the mount table (some chroots) has neither type nor source.
-    std::string details;
-    for (const std::string *part : {&volume->fsType, &volume->source}) {
-        if (!part->empty())
-            details += (details.empty() ? "" : ", ") + *part;
+    // What was learnt of a mount that is still in the table stays; a mount ID the kernel gave
+    // to another filesystem since comes with another device, and so another key.
+    std::map<std::string, Confirmation> kept;
+    for (const Volume &volume : volumes) {
+        const auto known = confirmations.find(keyOf(volume));
+        if (known != confirmations.end())
+            kept.insert(*known);
     }
-    return details.empty() ? volume->mountPoint : volume->mountPoint + " (" + details + ")";
+    confirmations = std::move(kept);
 }
 
-std::optional<VolumeSpace> LinuxVolumeSource::space(const std::u16string &root)
+HostDrive LinuxVolumeSource::driveOf(const Volume &volume, size_t index) const
 {
-    return answerFor(root);
-}
-
-std::optional<VolumeSpace> LinuxVolumeSource::probe(const std::u16string &root)
-{
-    return answerFor(root);
-}
-
-std::optional<VolumeSpace> LinuxVolumeSource::answerFor(const std::u16string &root)
-{
-    if (root.empty()) {
+    HostDrive drive;
+    drive.root = DriveRoot(static_cast<DriveNo>(3 + index));
+    drive.identity.description = DescribeVolume(volume);
+    drive.identity.key = keyOf(volume);
+    drive.mountId = volume.mountId;
+    // A stuck question holds its filesystem: a new mount at the same point is another one.
+    drive.helperKey = volume.device.empty()
+                          ? volume.mountPoint + '\n' + std::to_string(volume.mountId)
+                          : "device " + volume.device;
+    drive.mayHang = volume.mayHang;
+    // Only this kernel's own table names mounts that statx can tell apart for good.
+    const bool unique = watchable;
+    drive.ask = [stat = stat, mountAt = mountAt, path = volume.mountPoint, unique](bool identify) {
+        HostAnswer answer;
         struct statvfs figures = {};
-        if (stat(".", &figures) != 0)
-            return std::nullopt;
-        return SpaceFromStatvfs(figures);
-    }
-    if (depth > 0) {
-        Entry *entry = entryAt(root);
-        if (!entry)
-            return std::nullopt;
-        if (entry->answeredIn != pass) {
-            entry->answer = verify(*entry, fetch(*entry));
-            entry->answeredIn = pass;
-        }
-        return entry->answer;
-    }
-    // Outside a pass each query gives that moment's truth: a table found stale on the way is
-    // read again and the letter asked once more.
-    refresh();
-    for (int attempt = 0;; ++attempt) {
-        Entry *entry = entryAt(root);
-        if (!entry)
-            return std::nullopt;
-        const std::optional<VolumeSpace> answer = verify(*entry, fetch(*entry));
-        if (answer || !(changed || misled) || attempt > 0)
+        errno = 0;
+        if (stat(path.c_str(), &figures) != 0) {
+            answer.error = errno;
             return answer;
-        readTable();
-    }
+        }
+        answer.space = SpaceFromStatvfs(figures);
+        answer.fsid = figures.f_fsid;
+        // Asked after the figures: had the path led elsewhere while they were taken, it would
+        // have to lead back to this very mount since, and the table would have changed on the
+        // way.
+        answer.identified = identify && mountAt;
+        if (answer.identified) {
+            answer.mountId = mountAt(path.c_str());
+            // Without a filesystem ID of its own (FUSE), only such an ID tells a new mount of
+            // the same kind, at the same point, from the one it replaced.
+            if (unique && answer.fsid == 0)
+                answer.uniqueMountId = kernelUniqueMountAt(path.c_str());
+        }
+        return answer;
+    };
+    return drive;
 }
 
-bool LinuxVolumeSource::identifies(const Entry &entry) const
+std::vector<HostDrive> LinuxVolumeSource::List()
+{
+    // A recorded table is compared with what it said as it is read.
+    if (!watchable || tableChanged())
+        readTable();
+    std::vector<HostDrive> drives;
+    for (size_t i = 0; i < volumes.size(); ++i)
+        drives.push_back(driveOf(volumes[i], i));
+    return drives;
+}
+
+bool LinuxVolumeSource::Identify(const HostDrive &drive)
 {
     // A volume without a line in the table (as "/" in some chroots) has no mount ID to check.
     // A confirmed one is checked by its filesystem ID, which statvfs gives with the figures; a
     // filesystem that leaves it 0 is checked in full every time.
-    return mountAt && entry.volume.mountId != 0 && !(entry.confirmed && entry.fsid != 0);
+    if (!mountAt || drive.mountId == 0)
+        return false;
+    const auto known = confirmations.find(drive.identity.key);
+    return known == confirmations.end() || !known->second.confirmed || known->second.fsid == 0;
 }
 
-LinuxVolumeSource::Answer LinuxVolumeSource::ask(const StatFunction &stat,
-                                                 const MountFunction &mountAt,
-                                                 const std::string &path, bool identify)
+HostVolumes::Verdict LinuxVolumeSource::Check(const HostDrive &drive, const HostAnswer &answer)
 {
-    Answer answer;
-    errno = 0;
-    answer.result = stat(path.c_str(), &answer.figures);
-    if (answer.result != 0) {
-        answer.error = errno;
-        return answer;
+    const bool checked = mountAt && drive.mountId != 0;
+    if (!answer.space) {
+        // The path the table gave leads nowhere: a folder above it was renamed or removed,
+        // which poll() does not report, though the table shows it.
+        return checked && (answer.error == ENOENT || answer.error == ENOTDIR) ? Verdict::Retry
+                                                                              : Verdict::Reject;
     }
-    // Asked after the figures: had the path led elsewhere while they were taken, it would have
-    // to lead back to this very mount since, and the table would have changed on the way.
-    answer.identified = identify;
-    if (identify)
-        answer.mountId = mountAt(path.c_str());
-    return answer;
-}
-
-LinuxVolumeSource::Queries::Ticket LinuxVolumeSource::startQuery(const Entry &entry)
-{
-    // A mount that went and a new one on the same point are two volumes: the new one does not
-    // wait for the old one's query.
-    const std::string key = entry.volume.mountPoint + '\n' + std::to_string(entry.volume.mountId);
-    return queries.start(
-        key, [stat = stat, mountAt = mountAt, path = entry.volume.mountPoint,
-              identify = identifies(entry)] { return ask(stat, mountAt, path, identify); });
-}
-
-std::optional<LinuxVolumeSource::Answer> LinuxVolumeSource::fetch(Entry &entry)
-{
-    // statvfs on a local filesystem answers from memory: no thread, no wait.
-    if (!entry.volume.mayHang)
-        return ask(stat, mountAt, entry.volume.mountPoint, identifies(entry));
-    if (depth == 0)
-        return Queries::wait(startQuery(entry), Queries::Clock::now() + bound);
-    // Dead servers are waited for side by side: the pass's first such query asks every volume
-    // that may hang at once, and all of them share one deadline.
-    if (!passAsked) {
-        passAsked = true;
-        passDeadline = Queries::Clock::now() + bound;
-        for (Entry &other : volumes) {
-            if (other.volume.mayHang)
-                other.ticket = startQuery(other);
-        }
-    }
-    return Queries::wait(entry.ticket, passDeadline);
-}
-
-std::optional<VolumeSpace> LinuxVolumeSource::verify(Entry &entry,
-                                                     const std::optional<Answer> &answer)
-{
-    if (!answer)
-        return std::nullopt; // past its bound, or still stuck from before
-    const bool checked = mountAt && entry.volume.mountId != 0;
-    if (answer->result != 0) {
-        // The path the table gave leads nowhere: a folder above it was renamed or removed.
-        if (checked && (answer->error == ENOENT || answer->error == ENOTDIR))
-            misled = true;
-        return std::nullopt;
-    }
-    const unsigned long fsid = answer->figures.f_fsid;
-    if (answer->identified) {
+    Confirmation &known = confirmations[drive.identity.key];
+    if (answer.identified) {
         // A mount point that no longer leads to its volume (unmounted, hidden by a later mount,
         // a folder above it renamed) answers for the volume it leads to now: figures of another
         // drive.
-        const std::optional<uint64_t> &id = answer->mountId;
-        if (!id || (*id != 0 && *id != entry.volume.mountId)) {
-            misled = true;
-            entry.confirmed = false;
-            return std::nullopt;
+        const std::optional<uint64_t> &id = answer.mountId;
+        if (!id || (*id != 0 && *id != drive.mountId)) {
+            known.confirmed = false;
+            return Verdict::Retry;
         }
         // The kernel gives a freed mount ID to the next mount: one unmounted and another mounted
         // at the same point between statvfs and statx would pass for it. Only a table that did
         // not change since it was read vouches for the ID.
         if (tableChanged())
-            return std::nullopt;
-        entry.confirmed = true;
-        entry.fsid = fsid;
-    } else if (checked && entry.confirmed && fsid != entry.fsid) {
-        misled = true;
-        entry.confirmed = false;
-        return std::nullopt;
+            return Verdict::Retry;
+        known.confirmed = true;
+        known.fsid = answer.fsid;
+    } else if (checked && known.confirmed && answer.fsid != known.fsid) {
+        known.confirmed = false;
+        return Verdict::Retry;
     }
-    return SpaceFromStatvfs(answer->figures);
+    accepted(drive, answer, known);
+    return Verdict::Accept;
+}
+
+void LinuxVolumeSource::accepted(const HostDrive &drive, const HostAnswer &answer,
+                                 Confirmation &known)
+{
+    const uint64_t instance = answer.fsid ? answer.fsid : answer.uniqueMountId;
+    if (instance != 0 && known.instance != 0 && instance != known.instance)
+        ++known.generation;
+    if (instance != 0)
+        known.instance = instance;
+    known.options = optionsOf(drive.identity.key);
+    known.answered = true;
+}
+
+std::string LinuxVolumeSource::optionsOf(const std::string &key) const
+{
+    for (const Volume &volume : volumes) {
+        if (keyOf(volume) == key)
+            return volume.options;
+    }
+    return {};
+}
+
+DriveIdentity LinuxVolumeSource::IdentityOf(const HostDrive &drive)
+{
+    DriveIdentity identity = drive.identity;
+    const auto known = confirmations.find(drive.identity.key);
+    if (known == confirmations.end())
+        return identity;
+    identity.key += ' ' + std::to_string(known->second.generation);
+    // Options that changed since its last answer may mean a remount, or another filesystem
+    // under the freed mount ID and device: unsure until it is asked again.
+    if (known->second.answered && optionsOf(drive.identity.key) != known->second.options)
+        identity.key += " ?";
+    return identity;
+}
+
+std::optional<HostDrive> LinuxVolumeSource::Reread(const HostDrive &drive)
+{
+    readTable();
+    for (size_t i = 0; i < volumes.size(); ++i) {
+        HostDrive again = driveOf(volumes[i], i);
+        if (again.mountId == drive.mountId && again.helperKey == drive.helperKey)
+            return again;
+    }
+    return std::nullopt;
+}
+
+std::optional<VolumeSpace> LinuxVolumeSource::CurrentDrive()
+{
+    struct statvfs figures = {};
+    if (stat(".", &figures) != 0)
+        return std::nullopt;
+    return SpaceFromStatvfs(figures);
 }
 
 std::unique_ptr<VolumeSource> CreateHostVolumeSource()

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "bounded_queries.h"
+#include "host_pass.h"
 #include "mount_table.h"
-#include "volume_source.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,12 +17,12 @@
 // ascending byte order of their mount points. Figures count only when they come from the very
 // volume the letter stands for: a volume whose mount point no longer leads to it gives none.
 //
-// Outside a scan every query first asks the kernel whether the mount table changed and reads it
-// again if so. Inside a scan the table is looked at once, at its start, and each drive is asked
-// once: its existence, size and free space come from one answer. Volumes that may hang (network
-// and FUSE ones, and those mounted inside them) are asked on helper threads and waited for no
-// longer than a bound; in a scan all of them are asked at once and share one deadline.
-class LinuxVolumeSource : public VolumeSource
+// A pass looks at the mount table once, when it is opened (one poll() that does not wait, and a
+// new reading if the kernel says the table changed), and asks each drive once. A mount's first
+// answer is confirmed by its mount ID (statx, against the table's) and by the table not having
+// changed meanwhile; later answers by the filesystem ID statvfs gives with the figures. Where
+// either check finds the table stale, the pass reads it again and asks once more.
+class LinuxVolumeSource : public HostVolumes
 {
 public:
     using StatFunction = std::function<int(const char *path, struct statvfs *result)>;
@@ -41,77 +41,54 @@ public:
     LinuxVolumeSource(const LinuxVolumeSource &) = delete;
     LinuxVolumeSource &operator=(const LinuxVolumeSource &) = delete;
 
-    std::optional<VolumeSpace> space(const std::u16string &root) override;
-    std::optional<VolumeSpace> probe(const std::u16string &root) override;
-    std::string describe(const std::u16string &root) override;
-    void beginScan() override;
-    void endScan() override;
-
-    // The volume behind a drive root, if any.
-    std::optional<Volume> volumeOf(const std::u16string &root);
-
 private:
-    // What the host answered for a mount point: statvfs's result, its errno and its figures,
-    // and, when asked for, the mount the path led to right after.
-    struct Answer
+    // What was learnt of a mount, by its mount ID and device.
+    struct Confirmation
     {
-        int result = -1;
-        int error = 0;
-        struct statvfs figures = {};
-        bool identified = false;
-        std::optional<uint64_t> mountId;
-    };
-    using Queries = BoundedQueries<Answer>;
-
-    struct Entry
-    {
-        Volume volume;
         // Its mount point led to it, and the filesystem ID seen then has been seen since.
         bool confirmed = false;
-        unsigned long fsid = 0;
-        // The pass this drive was answered in, and that one answer.
-        uint64_t answeredIn = 0;
-        std::optional<VolumeSpace> answer;
-        // The query a pass started for a volume that may hang.
-        Queries::Ticket ticket;
+        uint64_t fsid = 0;
+        // The filesystem last answered under this mount ID and device (its filesystem ID, or
+        // its never reused mount ID), its options then, and how often another filesystem took
+        // its place since: the kernel gives a freed mount ID and device to the next mount.
+        bool answered = false;
+        uint64_t instance = 0;
+        std::string options;
+        int generation = 0;
     };
 
-    std::optional<VolumeSpace> answerFor(const std::u16string &root);
-    Entry *entryAt(const std::u16string &root);
+    std::vector<HostDrive> List() override;
+    bool Identify(const HostDrive &drive) override;
+    Verdict Check(const HostDrive &drive, const HostAnswer &answer) override;
+    std::optional<HostDrive> Reread(const HostDrive &drive) override;
+    std::optional<VolumeSpace> CurrentDrive() override;
+    DriveIdentity IdentityOf(const HostDrive &drive) override;
+
+    void accepted(const HostDrive &drive, const HostAnswer &answer, Confirmation &known);
+    std::string optionsOf(const std::string &key) const;
+
     bool tableChanged();
-    void refresh();
     void readTable();
-    bool identifies(const Entry &entry) const;
-    std::optional<Answer> fetch(Entry &entry);
-    Queries::Ticket startQuery(const Entry &entry);
-    std::optional<VolumeSpace> verify(Entry &entry, const std::optional<Answer> &answer);
-    static Answer ask(const StatFunction &stat, const MountFunction &mountAt,
-                      const std::string &path, bool identify);
+    HostDrive driveOf(const Volume &volume, size_t index) const;
 
     std::string mountInfoPath;
     StatFunction stat;
-    std::chrono::milliseconds bound;
     MountFunction mountAt;
-    std::vector<Entry> volumes;
+    std::vector<Volume> volumes;
+    std::map<std::string, Confirmation> confirmations;
     // The kernel's table, kept open: poll() on it tells whether the table changed since the
     // last poll. Any other file (a recorded table) cannot tell; its text is compared instead.
     int tableFd = -1;
     bool watchable = false;
     bool tableRead = false; // whole, at the last reading
     std::string tableText;
-    // The table changed since it was read.
+    // A poll saw the table change since it was read.
     bool changed = false;
-    // A mount point did not lead where the table said: a folder above it was renamed, which
-    // the kernel does not count as a change of the table, though the table shows it.
-    bool misled = false;
-
-    int depth = 0;     // passes open now; only the outermost counts
-    uint64_t pass = 0; // the number of the latest pass
-    bool passAsked = false;
-    Queries::Clock::time_point passDeadline;
-    Queries queries;
 };
 
 // Capacity and the caller's free bytes from a statvfs answer: products beyond the signed 64-bit
 // range saturate, and free space never exceeds the capacity.
 VolumeSpace SpaceFromStatvfs(const struct statvfs &answer);
+
+// What the drive stands for, for people: "/ (ext4, /dev/vda)".
+std::string DescribeVolume(const Volume &volume);

@@ -8,17 +8,19 @@
 
 #include <windows.h>
 
-// The Windows calls behind the drives, replaceable so that a test can make one of them block.
+// The Windows calls behind the drives, replaceable so that a test can script them: make one
+// block, count them.
 struct WindowsDriveCalls
 {
+    std::function<DWORD()> getLogicalDrives = GetLogicalDrives;
     std::function<BOOL(LPCWSTR directory, PULARGE_INTEGER callerFree, PULARGE_INTEGER total,
                        PULARGE_INTEGER totalFree)>
         getDiskFreeSpaceEx = GetDiskFreeSpaceExW;
     std::function<UINT(LPCWSTR root)> getDriveType = GetDriveTypeW;
 };
 
-// Windows' drives. A network drive (DRIVE_REMOTE) is asked on a helper thread and waited for no
-// longer than `bound`, in its existence test and its figures alike; in a scan every network
-// drive is asked at once and all share one deadline, and each drive gives one answer.
+// Windows' drives: those GetLogicalDrives lists, C: to Z:. A pass asks each once, with the
+// critical-error box ("There is no disk in the drive") kept away; a network drive
+// (DRIVE_REMOTE) on a helper thread, waited for no longer than `bound`, all of them side by side.
 std::unique_ptr<VolumeSource> CreateWindowsVolumeSource(WindowsDriveCalls calls,
                                                         std::chrono::milliseconds bound);

@@ -51,20 +51,20 @@ TEST(ReportDrive, WhatOneProbeFinds)
         {"a drive of 0 bytes exists", [](FakeVolumeSource &f) { f.setDrive(u'C', 0, 0); }, true,
          false, 0, 0, 0, "", false},
         {"no drive", [](FakeVolumeSource &) {}, false, false, 0, 0, 0, "", false},
-        {"figures failing after the existence test read as 0",
+        {"listed by the host but without figures is no drive",
          [](FakeVolumeSource &f) {
              f.setDriveGB(u'C', 64, 10);
              f.failQueries(u'C');
          },
-         true, false, 0, 0, 0, "", false},
-        {"gone between the existence test and the figures",
+         false, false, 0, 0, 0, "", false},
+        {"gone right after its answer keeps the figures and the mount the pass saw",
          [](FakeVolumeSource &f) {
              f.setDriveGB(u'C', 64, 10);
-             f.afterProbe = [&f](char16_t letter) {
+             f.afterAnswer = [&f](char16_t letter) {
                  f.removeDrive(letter);
              };
          },
-         true, false, 0, 0, 0, "", false},
+         true, true, 64, 10, 54, "/mnt/c (fakefs, fakeC)", false},
         {"a failing description keeps the figures but gives no window",
          [](FakeVolumeSource &f) {
              f.setDriveGB(u'C', 100, 10);
@@ -75,11 +75,10 @@ TEST(ReportDrive, WhatOneProbeFinds)
     for (const Row &row : rows) {
         FakeVolumeSource fake;
         row.drive(fake);
-        ScopedVolumeSource installed(fake);
         DriveReport report;
         bool threw = false;
         try {
-            ReportDrive(3, report);
+            ReportDrive(*fake.open(), 3, report);
         } catch (const std::exception &) {
             threw = true;
         }
@@ -104,23 +103,18 @@ TEST(ReportDrives, CToZInOnePassAFailureStaysWithItsDrive)
     fake.throwOnDescribe(u'D');
     fake.setDriveGB(u'Z', 50, 25);
     std::u16string probed;
-    fake.afterProbe = [&](char16_t letter) {
+    fake.afterAnswer = [&](char16_t letter) {
         probed += letter;
-        EXPECT_EQ(fake.scanDepth, 1) << "every probe inside the pass";
     };
-    ScopedVolumeSource installed(fake);
 
-    const std::vector<DriveReport> reports = ReportDrives();
-    EXPECT_EQ(probed, u"CDEFGHIJKLMNOPQRSTUVWXYZ") << "never A: or B:";
+    const std::vector<DriveReport> reports = ReportDrives(fake);
+    EXPECT_EQ(probed, u"CDEFGHIJKLMNOPQRSTUVWXYZ") << "never A: or B:, each once";
     probed.clear();
-    const std::vector<DriveReport> downward = ReportDrives(26, 3);
+    const std::vector<DriveReport> downward = ReportDrives(fake, 26, 3);
     EXPECT_EQ(probed, u"ZYXWVUTSRQPONMLKJIHGFEDC");
     ASSERT_EQ(downward.size(), 24u);
     EXPECT_EQ(downward.front().number, 26);
     EXPECT_EQ(fake.passCount, 2);
-    fake.passCount = 1;
-    EXPECT_EQ(fake.passCount, 1);
-    EXPECT_EQ(fake.scanDepth, 0);
     ASSERT_EQ(reports.size(), 24u);
     std::u16string windows;
     for (const DriveReport &report : reports) {
@@ -215,14 +209,14 @@ TEST(OverviewOf, ListSumsAndShares)
          {"", "0 GB", "  0.00 %", "0 GB", "  0.00 %", "0 GB", "100.00 %"},
          0,
          0},
-        {"a drive whose figures fail is listed, not summed",
+        {"a drive the host gives no figures for is neither listed nor summed",
          {".", ","},
          [](FakeVolumeSource &f) {
              f.setDriveGB(u'C', 100, 50);
              f.failQueries(u'D');
              f.setDriveGB(u'E', 10, 5);
          },
-         {"C:  D:  E:  ", "55 GB", " 50.00 %", "55 GB", " 50.00 %", "110 GB", "100.00 %"},
+         {"C:  E:  ", "55 GB", " 50.00 %", "55 GB", " 50.00 %", "110 GB", "100.00 %"},
          55,
          55},
         {"no grouping in the sums",
@@ -242,8 +236,7 @@ TEST(OverviewOf, ListSumsAndShares)
         SetNumberSeparators(row.separators);
         FakeVolumeSource fake;
         row.drives(fake);
-        ScopedVolumeSource installed(fake);
-        const OverviewFigures figures = OverviewOf(ReportDrives());
+        const OverviewFigures figures = OverviewOf(ReportDrives(fake));
         EXPECT_EQ((std::vector<std::string>{figures.driveList, figures.usedText, figures.usedShare,
                                             figures.freeText, figures.freeShare, figures.totalText,
                                             figures.totalShare}),
@@ -255,41 +248,86 @@ TEST(OverviewOf, ListSumsAndShares)
     SetNumberSeparators(previous);
 }
 
-TEST(DriveWindowsNow, ARefreshIsDueWhenADriveWithAWindowComesOrGoesAndNeverOpensAPass)
+TEST(DriveWindowsNow, ARefreshIsDueWhenADriveWithAWindowComesGoesOrSwapsInOnePass)
 {
     struct Row
     {
         const char *name;
         std::function<void(FakeVolumeSource &)> change;
         bool refresh;
+        // Drives asked of the host: never those whose windows stand for the same mounts.
+        int answers;
     };
     const Row rows[] = {
-        {"nothing changed", [](FakeVolumeSource &) {}, false},
+        {"nothing changed", [](FakeVolumeSource &) {}, false, 22},
         {"a drive of 3 GiB added", [](FakeVolumeSource &fake) { fake.setDriveGB(u'F', 3, 1); },
-         true},
+         true, 22},
         {"a drive below one GiB added",
-         [](FakeVolumeSource &fake) { fake.setDrive(u'F', 1023 * MiB, 0); }, false},
+         [](FakeVolumeSource &fake) { fake.setDrive(u'F', 1023 * MiB, 0); }, false, 22},
         {"a drive with a window removed", [](FakeVolumeSource &fake) { fake.removeDrive(u'D'); },
-         true},
+         true, 23},
         {"a drive without a window removed", [](FakeVolumeSource &fake) { fake.removeDrive(u'E'); },
-         false},
+         false, 22},
         {"a drive's figures changed", [](FakeVolumeSource &fake) { fake.setDriveGB(u'C', 931, 1); },
-         false},
+         false, 22},
+        {"another mount at a letter with a window",
+         [](FakeVolumeSource &fake) { fake.swapMount(u'D'); }, true, 23},
         {"a drive failing to describe itself",
-         [](FakeVolumeSource &fake) { fake.throwOnDescribe(u'D'); }, true},
+         [](FakeVolumeSource &fake) { fake.throwOnDescribe(u'D'); }, true, 22},
+        {"a host without descriptions: a drive with a window removed",
+         [](FakeVolumeSource &fake) {
+             fake.describes = false;
+             fake.removeDrive(u'D');
+         },
+         true, 24},
+        {"a host without descriptions: nothing changed",
+         [](FakeVolumeSource &fake) { fake.describes = false; }, false, 24},
     };
     for (const Row &row : rows) {
         FakeVolumeSource fake;
         fake.setDriveGB(u'C', 931, 400);
         fake.setDriveGB(u'D', 1863, 1400);
         fake.setDrive(u'E', 512 * MiB, 100 * MiB);
-        ScopedVolumeSource installed(fake);
-        const std::vector<WindowedDrive> shown = WindowsOf(ReportDrives(26, 3));
-        ASSERT_EQ(shown.size(), 2u);
-
         row.change(fake);
-        const int passes = fake.passCount;
-        EXPECT_EQ(WindowsChanged(DriveWindowsNow(shown), shown), row.refresh) << row.name;
-        EXPECT_EQ(fake.passCount, passes) << row.name;
+        // What the windows showed before the change, as a scan found them.
+        const bool describes = fake.describes;
+        FakeVolumeSource before;
+        before.describes = describes;
+        before.setDriveGB(u'C', 931, 400);
+        before.setDriveGB(u'D', 1863, 1400);
+        const std::vector<WindowedDrive> shown = WindowsOf(ReportDrives(before, 26, 3));
+        ASSERT_EQ(shown.size(), 2u) << row.name;
+
+        EXPECT_EQ(WindowsChanged(DriveWindowsNow(fake, shown), shown), row.refresh) << row.name;
+        EXPECT_EQ(fake.passCount, 1) << row.name;
+        EXPECT_EQ(fake.answers, row.answers) << row.name;
     }
+}
+
+TEST(WindowsChanged, LettersAndMountsCountNotTheirDescriptions)
+{
+    const std::vector<WindowedDrive> shown = {{3, "/ (ext4, /dev/vda)", "21 8:1"},
+                                              {4, "/data (ext4, /dev/vdb)", "40 8:16"}};
+    struct Row
+    {
+        const char *name;
+        std::vector<WindowedDrive> now;
+        bool changed;
+    };
+    const Row rows[] = {
+        {"the same", shown, false},
+        {"a folder above a mount point renamed",
+         {shown[0], {4, "/daten (ext4, /dev/vdb)", "40 8:16"}},
+         false},
+        {"one drive swapped for another at its letter",
+         {shown[0], {4, "/data (ext4, /dev/vdb)", "41 8:32"}},
+         true},
+        {"a drive moved to another letter",
+         {shown[0], {5, shown[1].description, shown[1].key}},
+         true},
+        {"one drive fewer", {shown[0]}, true},
+        {"one drive more", {shown[0], shown[1], {5, "/x (tmpfs, tmpfs)", "50 0:61"}}, true},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(WindowsChanged(row.now, shown), row.changed) << row.name;
 }

@@ -36,74 +36,46 @@ TEST(ReadDriveStats, FiguresFromByteCounts)
     for (const Row &row : rows) {
         FakeVolumeSource fake;
         fake.setDrive(u'C', row.totalBytes, row.freeBytes);
-        ScopedVolumeSource installed(fake);
-        const DriveStats stats = ReadDriveStats(3);
+        const DriveStats stats = ReadDriveStats(*fake.open(), 3);
         EXPECT_EQ(stats.TotalGB, row.total) << row.name;
         EXPECT_EQ(stats.FreeGB, row.free) << row.name;
         EXPECT_EQ(stats.UsedGB, row.used) << row.name;
     }
 }
 
-TEST(ReadDriveStats, AsksTheHostTwicePlainly)
+TEST(ReadDriveStats, ExistenceSizeAndFreeAreOneAnswerOfThePassAndTheNextPassAsksAnew)
 {
     FakeVolumeSource fake;
     fake.setDriveGB(u'D', 100, 40);
-    ScopedVolumeSource installed(fake);
-    ASSERT_TRUE(DriveExists(DriveLetter(4)));
-    ReadDriveStats(4);
-    // one usable drive costs three queries: size for existence, then size and free
-    EXPECT_EQ(fake.probeCount, 1);
-    EXPECT_EQ(fake.spaceCount, 2);
-}
-
-TEST(ReadDriveStats, DriveVanishingAfterTheExistenceTestReadsAsZero)
-{
-    FakeVolumeSource fake;
-    fake.setDriveGB(u'F', 64, 10);
-    fake.afterProbe = [&](char16_t letter) {
-        fake.removeDrive(letter);
+    // Changed right after the host's answer: the pass keeps what it was told.
+    fake.afterAnswer = [&](char16_t letter) {
+        fake.setDriveGB(letter, 200, 1);
     };
-    ScopedVolumeSource installed(fake);
+    const std::unique_ptr<Pass> pass = fake.open();
+    ASSERT_TRUE(DriveExists(*pass, DriveLetter(4)));
+    const DriveStats stats = ReadDriveStats(*pass, 4);
+    EXPECT_EQ(stats.TotalGB, 100);
+    EXPECT_EQ(stats.FreeGB, 40);
+    EXPECT_EQ(fake.answers, 1);
 
-    ASSERT_TRUE(DriveExists(u'F'));
-    const DriveStats stats = ReadDriveStats(6);
-    EXPECT_EQ(stats.TotalGB, 0);
-    EXPECT_EQ(stats.FreeGB, 0);
-    EXPECT_EQ(stats.UsedGB, 0);
-    EXPECT_FALSE(DriveExists(u'F'));
+    fake.afterAnswer = nullptr;
+    EXPECT_EQ(ReadDriveStats(*fake.open(), 4).FreeGB, 1) << "nothing carries over";
+    EXPECT_EQ(fake.answers, 2);
 }
 
-TEST(ReadDriveStats, FailingQueriesGiveMinusOneAndZeroGB)
+TEST(QueryDrive, NoAnswerGivesMinusOneAndZeroGB)
 {
     FakeVolumeSource fake;
     fake.setDriveGB(u'G', 64, 10);
     fake.failQueries(u'G');
-    ScopedVolumeSource installed(fake);
-
-    EXPECT_TRUE(DriveExists(u'G'));
-    EXPECT_EQ(QueryDriveSize(7), -1);
-    EXPECT_EQ(QueryDriveFree(7), -1);
-    const DriveStats stats = ReadDriveStats(7);
-    EXPECT_EQ(stats.TotalGB, 0);
-    EXPECT_EQ(stats.FreeGB, 0);
-}
-
-TEST(ReadDriveStats, NothingCarriesOverBetweenProbes)
-{
-    FakeVolumeSource fake;
-    fake.setDriveGB(u'C', 931, 512);
-    ScopedVolumeSource installed(fake);
-    EXPECT_EQ(ReadDriveStats(3).FreeGB, 512);
-    fake.setDriveGB(u'C', 931, 100);
-    EXPECT_EQ(ReadDriveStats(3).FreeGB, 100);
-}
-
-TEST(QueryDrive, UnknownDriveGivesMinusOne)
-{
-    FakeVolumeSource fake;
-    ScopedVolumeSource installed(fake);
-    EXPECT_EQ(QueryDriveSize(25), -1);
-    EXPECT_EQ(QueryDriveFree(25), -1);
+    const std::unique_ptr<Pass> pass = fake.open();
+    for (const DriveNo number : {DriveNo{7}, DriveNo{25}}) {
+        EXPECT_EQ(QueryDriveSize(*pass, number), -1) << int(number);
+        EXPECT_EQ(QueryDriveFree(*pass, number), -1) << int(number);
+        const DriveStats stats = ReadDriveStats(*pass, number);
+        EXPECT_EQ(stats.TotalGB, 0) << int(number);
+        EXPECT_EQ(stats.FreeGB, 0) << int(number);
+    }
 }
 
 TEST(PercentOf, PartTimes100OverTotal)

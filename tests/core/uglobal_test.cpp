@@ -16,46 +16,30 @@ TEST(DriveExists, EitherCaseGivesTheSameAnswer)
 {
     FakeVolumeSource fake;
     fake.setDriveGB(u'C', 931, 400);
-    ScopedVolumeSource installed(fake);
+    const std::unique_ptr<Pass> pass = fake.open();
 
-    EXPECT_TRUE(DriveExists(u'C'));
-    EXPECT_TRUE(DriveExists(u'c'));
-    EXPECT_FALSE(DriveExists(u'D'));
-    EXPECT_FALSE(DriveExists(u'd'));
+    EXPECT_TRUE(DriveExists(*pass, u'C'));
+    EXPECT_TRUE(DriveExists(*pass, u'c'));
+    EXPECT_FALSE(DriveExists(*pass, u'D'));
+    EXPECT_FALSE(DriveExists(*pass, u'd'));
 }
 
 TEST(DriveExists, ZeroBytesStillExist)
 {
     FakeVolumeSource fake;
     fake.setDrive(u'E', 0, 0);
-    ScopedVolumeSource installed(fake);
-    EXPECT_TRUE(DriveExists(u'E'));
-}
-
-TEST(DriveExists, UsesTheExistenceTestNotThePlainQuery)
-{
-    FakeVolumeSource fake;
-    fake.setDriveGB(u'C', 10, 5);
-    ScopedVolumeSource installed(fake);
-    DriveExists(u'C');
-    EXPECT_EQ(fake.probeCount, 1);
-    EXPECT_EQ(fake.spaceCount, 0);
+    EXPECT_TRUE(DriveExists(*fake.open(), u'E'));
 }
 
 TEST(DriveExists, DriveNumberIsTakenIn8Bits)
 {
     FakeVolumeSource fake;
     fake.setDriveGB(u'C', 10, 5);
-    ScopedVolumeSource installed(fake);
+    const std::unique_ptr<Pass> pass = fake.open();
     // Only a..z are upper-cased; the code less 64 is then cut to 8 bits, so 'C' + 256 names C:.
-    EXPECT_TRUE(DriveExists(static_cast<char16_t>(u'C' + 256)));
-    EXPECT_FALSE(DriveExists(u'\u00E7'));
-    EXPECT_FALSE(DriveExists(u'['));
-}
-
-TEST(DriveExists, NoSourceMeansNoDrive)
-{
-    EXPECT_FALSE(DriveExists(u'C'));
+    EXPECT_TRUE(DriveExists(*pass, static_cast<char16_t>(u'C' + 256)));
+    EXPECT_FALSE(DriveExists(*pass, u'\u00E7'));
+    EXPECT_FALSE(DriveExists(*pass, u'['));
 }
 
 TEST(BytesToGB, DropsTheRemainder)

@@ -4,7 +4,12 @@
 
 void FakeVolumeSource::setDrive(char16_t letter, int64_t totalBytes, int64_t freeBytes)
 {
-    drives[letter] = {{totalBytes, freeBytes}, false, false};
+    Drive &drive = drives[letter];
+    drive.space = VolumeSpace();
+    drive.space.totalBytes = totalBytes;
+    drive.space.freeBytes = freeBytes;
+    drive.failing = false;
+    drive.throwing = false;
 }
 
 void FakeVolumeSource::setDriveGB(char16_t letter, int64_t totalGB, int64_t freeGB)
@@ -28,56 +33,64 @@ void FakeVolumeSource::throwOnDescribe(char16_t letter)
     drives[letter].throwing = true;
 }
 
-const FakeVolumeSource::Drive *FakeVolumeSource::find(const std::u16string &root) const
+void FakeVolumeSource::swapMount(char16_t letter)
 {
-    if (root.size() != 3 || root[1] != u':' || root[2] != u'\\')
-        return nullptr;
-    const auto it = drives.find(root[0]);
-    return it == drives.end() ? nullptr : &it->second;
+    ++drives[letter].mount;
 }
 
-std::optional<VolumeSpace> FakeVolumeSource::space(const std::u16string &root)
+// Looks at the drives once, when opened, as a host's pass looks at its list of drives.
+class FakePass : public Pass
 {
-    ++spaceCount;
-    queriesOutsidePass += scanDepth == 0;
-    const Drive *drive = find(root);
-    if (!drive || drive->failing)
-        return std::nullopt;
-    return drive->space;
-}
+public:
+    explicit FakePass(FakeVolumeSource &source) : source(source), drives(source.drives)
+    {
+        ++source.passCount;
+    }
 
-std::optional<VolumeSpace> FakeVolumeSource::probe(const std::u16string &root)
-{
-    ++probeCount;
-    queriesOutsidePass += scanDepth == 0;
-    const Drive *drive = find(root);
-    const std::optional<VolumeSpace> answer =
-        drive ? std::optional<VolumeSpace>(drive->space) : std::nullopt;
-    if (afterProbe && root.size() == 3)
-        afterProbe(root[0]);
-    return answer;
-}
+    DriveIdentity identity(const std::u16string &root) override
+    {
+        const FakeVolumeSource::Drive *drive = find(root);
+        if (!drive || !source.describes)
+            return {};
+        if (drive->throwing)
+            throw std::runtime_error("drive gone");
+        const char letter = static_cast<char>(root[0]);
+        return {std::string("/mnt/") + static_cast<char>(letter - 'A' + 'a') + " (fakefs, fake" +
+                    letter + ")",
+                std::string("fake") + letter + ":" + std::to_string(drive->mount)};
+    }
 
-std::string FakeVolumeSource::describe(const std::u16string &root)
-{
-    queriesOutsidePass += scanDepth == 0;
-    const Drive *drive = find(root);
-    if (!drive)
-        return {};
-    if (drive->throwing)
-        throw std::runtime_error("drive gone");
-    const char letter = static_cast<char>(root[0]);
-    return std::string("/mnt/") + static_cast<char>(letter - 'A' + 'a') + " (fakefs, fake" +
-           letter + ")";
-}
+    std::optional<VolumeSpace> space(const std::u16string &root) override
+    {
+        const auto known = answered.find(root);
+        if (known != answered.end())
+            return known->second;
+        ++source.answers;
+        const FakeVolumeSource::Drive *drive = find(root);
+        std::optional<VolumeSpace> answer;
+        if (drive && !drive->failing)
+            answer = drive->space;
+        answered[root] = answer;
+        if (source.afterAnswer && root.size() == 3)
+            source.afterAnswer(root[0]);
+        return answer;
+    }
 
-void FakeVolumeSource::beginScan()
-{
-    passCount += scanDepth == 0;
-    ++scanDepth;
-}
+private:
+    const FakeVolumeSource::Drive *find(const std::u16string &root) const
+    {
+        if (root.size() != 3 || root[1] != u':' || root[2] != u'\\')
+            return nullptr;
+        const auto it = drives.find(root[0]);
+        return it == drives.end() ? nullptr : &it->second;
+    }
 
-void FakeVolumeSource::endScan()
+    FakeVolumeSource &source;
+    const std::map<char16_t, FakeVolumeSource::Drive> drives;
+    std::map<std::u16string, std::optional<VolumeSpace>> answered;
+};
+
+std::unique_ptr<Pass> FakeVolumeSource::open()
 {
-    --scanDepth;
+    return std::make_unique<FakePass>(*this);
 }

@@ -36,6 +36,15 @@ class AboutDialog : public testing::Test
 {
 protected:
     void SetUp() override { program.Ready(); }
+    // The program's own opener is the dialog's again: what a test sets, it clears.
+    void TearDown() override { dialog->SetOpener(programsOpener); }
+
+    // The dialog's links go to this opener, which the test keeps.
+    void useOpener(std::unique_ptr<LinkOpener> made)
+    {
+        dialog->SetOpener(made.get());
+        opener = std::move(made);
+    }
 
     // Shows the dialog as "&Info" does; `inDialog` runs while it is open and closes it.
     void show(const std::function<void()> &inDialog)
@@ -58,6 +67,8 @@ protected:
 
     ProgramUnderTest program;
     TFormInfo *dialog = program.info;
+    LinkOpener *const programsOpener = dialog->Opener();
+    std::unique_ptr<LinkOpener> opener;
 };
 
 } // namespace
@@ -153,7 +164,7 @@ TEST_F(AboutDialog, TickerGoesOnWhereItStoppedAndRunsOnlyWhileShown)
 TEST_F(AboutDialog, LinksGoToTheOpener)
 {
     QStringList links;
-    dialog->SetOpener(std::make_unique<RecordingOpener>(links, RecordingOpener::never));
+    useOpener(std::make_unique<RecordingOpener>(links, RecordingOpener::never));
     show([&] {
         QTest::mouseClick(dialog->Label2, Qt::LeftButton);
         QTest::mouseClick(dialog->Label3, Qt::LeftButton);
@@ -161,13 +172,12 @@ TEST_F(AboutDialog, LinksGoToTheOpener)
         dialog->OKButton->click();
     });
     EXPECT_EQ(links, (QStringList{"MAILTO:" + dialog->Label2->text(), dialog->Label3->text()}));
-    dialog->SetOpener(CreateHostLinkOpener());
 }
 
 TEST_F(AboutDialog, ALinkOpensOncePerClickWithPressAndReleaseOnIt)
 {
     QStringList links;
-    dialog->SetOpener(std::make_unique<RecordingOpener>(links, RecordingOpener::never));
+    useOpener(std::make_unique<RecordingOpener>(links, RecordingOpener::never));
     QLabel *link = dialog->Label3;
     const QPoint away = link->rect().center() + QPoint(80, 0);
     struct Row
@@ -206,13 +216,12 @@ TEST_F(AboutDialog, ALinkOpensOncePerClickWithPressAndReleaseOnIt)
         });
         EXPECT_EQ(links.size(), row.opened) << row.name;
     }
-    dialog->SetOpener(CreateHostLinkOpener());
 }
 
 TEST_F(AboutDialog, ALinkThatCannotBeOpenedSaysSoAndTheDialogStays)
 {
     QStringList links;
-    dialog->SetOpener(std::make_unique<RecordingOpener>(links, 0));
+    useOpener(std::make_unique<RecordingOpener>(links, 0));
     struct Row
     {
         QLabel *link;
@@ -238,7 +247,6 @@ TEST_F(AboutDialog, ALinkThatCannotBeOpenedSaysSoAndTheDialogStays)
         EXPECT_EQ(seen->owner, dialog) << "over the dialog, which is still open";
         EXPECT_TRUE(stillOpen);
     }
-    dialog->SetOpener(CreateHostLinkOpener());
 }
 
 TEST_F(AboutDialog, AnOpenerThatIsSlowFreezesNothingAndAFailureComesWhenItComes)
@@ -251,7 +259,7 @@ TEST_F(AboutDialog, AnOpenerThatIsSlowFreezesNothingAndAFailureComesWhenItComes)
     for (const Row &row :
          {Row{"never ends", RecordingOpener::never}, Row{"fails after 3 s", 3000}}) {
         QStringList links;
-        dialog->SetOpener(std::make_unique<RecordingOpener>(links, row.failAfter));
+        useOpener(std::make_unique<RecordingOpener>(links, row.failAfter));
         const std::shared_ptr<SeenBox> seen = AnswerNextMessageBox();
         QStringList ticker;
         QElapsedTimer clock;
@@ -275,7 +283,6 @@ TEST_F(AboutDialog, AnOpenerThatIsSlowFreezesNothingAndAFailureComesWhenItComes)
             EXPECT_EQ(seen->owner, program.main) << "the dialog is closed by then";
         }
     }
-    dialog->SetOpener(CreateHostLinkOpener());
 }
 
 TEST_F(AboutDialog, EnterOkAndTheCloseBoxCloseEscDoesNot)

@@ -29,15 +29,15 @@ protected:
 
 } // namespace
 
-TEST_F(Faults, DrivesChangingBetweenTheExistenceTestAndTheFiguresAndFailingQueries)
+TEST_F(Faults, DrivesChangingWhileTheyAreScannedAndFailingQueries)
 {
     std::mt19937 random(7);
     program.volumes = FakeVolumeSource();
     for (int round = 0; round < 60; ++round) {
-        program.volumes.afterProbe = [&](char16_t letter) {
+        program.volumes.afterAnswer = [&](char16_t letter) {
             switch (random() % 5) {
             case 0:
-                program.volumes.removeDrive(letter); // gone before its figures are read
+                program.volumes.removeDrive(letter); // gone right after its answer
                 break;
             case 1:
                 program.volumes.setDriveGB(letter, 1 + random() % 3000, random() % 50);
@@ -81,7 +81,7 @@ TEST_F(Faults, AVolumeThatNeverAnswersDoesNotHoldTheRefreshUp)
             return 0;
         },
         300ms);
-    ScopedVolumeSource installed(source);
+    const ProgramUnderTest::UsingVolumes stalling(program, source);
 
     const auto start = std::chrono::steady_clock::now();
     program.Refresh();

@@ -71,7 +71,7 @@ TEST(MainFormStart, FirstFocusRunsTheRefreshOnce)
     program.Start();
     ASSERT_TRUE(WaitFor([&] { return program.main->MDIChildCount() == 2; }));
     QTest::qWait(50);
-    EXPECT_EQ(program.volumes.probeCount, probesPerScan);
+    EXPECT_EQ(program.volumes.answers, probesPerScan);
     EXPECT_EQ(program.main->MDIChildren(0)->windowTitle(), QStringLiteral("C:\\"));
     EXPECT_EQ(program.main->MDIChildren(1)->windowTitle(), QStringLiteral("D:\\"));
     EXPECT_EQ(Settings.TileRows, 2);
@@ -177,10 +177,10 @@ TEST_F(MainForm, ToolBarRefreshWhileADriveWindowHasTheFocusRunsOnce)
                main->Frame()->Area()->activeSubWindow();
     }));
     QTest::qWait(20);
-    const int before = program.volumes.probeCount;
+    const int before = program.volumes.answers;
     QTest::mouseClick(main->btnRefresh, Qt::LeftButton);
     QTest::qWait(50);
-    EXPECT_EQ(program.volumes.probeCount - before, probesPerScan) << "one press, one refresh";
+    EXPECT_EQ(program.volumes.answers - before, probesPerScan) << "one press, one refresh";
     EXPECT_EQ(main->MDIChildCount(), 2);
 }
 
@@ -190,11 +190,11 @@ TEST_F(MainForm, ClosingAModalDialogOrSwitchingProgramsRefreshesNothing)
     ASSERT_TRUE(WaitFor([&] { return main->MDIChildCount() == 2; }));
     QPointer<TMDIChild> first = main->MDIChildren(0);
 
-    int before = program.volumes.probeCount;
+    int before = program.volumes.answers;
     WhenShown(program.info, [&] { program.info->OKButton->click(); });
     main->HelpAboutItemClick(main->HelpAboutItem);
     QTest::qWait(50);
-    EXPECT_EQ(program.volumes.probeCount, before);
+    EXPECT_EQ(program.volumes.answers, before);
     EXPECT_FALSE(first.isNull()) << "the drive windows were not rebuilt";
 
     QWidget otherProgram;
@@ -202,7 +202,7 @@ TEST_F(MainForm, ClosingAModalDialogOrSwitchingProgramsRefreshesNothing)
     main->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(main));
     QTest::qWait(50);
-    EXPECT_EQ(program.volumes.probeCount, before);
+    EXPECT_EQ(program.volumes.answers, before);
     EXPECT_FALSE(first.isNull());
 }
 

@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 ProgramUnderTest::ProgramUnderTest(VolumeWatcher *changes)
-    : program(volumes, changes), main(&program.Main()), info(FormInfo), gesamt(GESAMT),
-      settings(anordnung)
+    : program(volumes, changes), follower(program.Follower()), main(&program.Main()),
+      info(FormInfo), gesamt(GESAMT), settings(anordnung)
 {}
 
 void ProgramUnderTest::StandardDrives()

@@ -10,6 +10,7 @@ class TGESAMT;
 class TMainForm;
 class TMDIChild;
 class Tanordnung;
+class VolumeFollower;
 class VolumeWatcher;
 
 // The program as it starts, on a fake volume source: each test makes its own, so tests run
@@ -35,10 +36,29 @@ public:
     // A drive window's figures row by row: occupied GB and %, free GB and %, total GB and %.
     static QStringList Figures(const TMDIChild *child);
 
+    // The forms show another source's volumes for the guard's lifetime, then the fake's again.
+    class UsingVolumes
+    {
+    public:
+        UsingVolumes(ProgramUnderTest &tested, VolumeSource &source) : tested(tested)
+        {
+            tested.program.UseVolumes(source);
+        }
+        ~UsingVolumes() { tested.program.UseVolumes(tested.volumes); }
+        UsingVolumes(const UsingVolumes &) = delete;
+        UsingVolumes &operator=(const UsingVolumes &) = delete;
+
+    private:
+        ProgramUnderTest &tested;
+    };
+
     FakeVolumeSource volumes;
 
 private:
     Program program;
+
+public:
+    VolumeFollower *const follower;
 
 public:
     TMainForm *const main;

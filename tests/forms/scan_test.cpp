@@ -78,7 +78,7 @@ TEST_F(Scan, OneWindowPerUsableDriveInLetterOrder)
         drives.setDrive(u'G', GiB - 1, 0);           // one byte short of a GiB: none either
         drives.setDriveGB(u'A', 1, 1);
         drives.setDriveGB(u'B', 1, 1);
-        drives.afterProbe = [&probed](char16_t letter) {
+        drives.afterAnswer = [&probed](char16_t letter) {
             probed += QChar(letter);
         };
     });

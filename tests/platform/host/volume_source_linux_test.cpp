@@ -11,7 +11,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <map>
 #include <mutex>
@@ -53,19 +55,43 @@ const char *const table = "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
 
 using Clock = std::chrono::steady_clock;
 
-// What a scan or the total overview sees: each usable letter's figures, asked the way they ask,
-// inside one pass.
-std::map<char16_t, DriveStats> scanDrives()
+// What a scan or the total overview sees: each usable letter's figures, in one pass.
+std::map<char16_t, DriveStats> scanDrives(VolumeSource &source)
 {
-    DriveScan pass;
     std::map<char16_t, DriveStats> seen;
-    for (DriveNo n = 26; n >= 3; --n) {
-        if (!DriveExists(DriveLetter(n)))
-            continue;
-        seen[DriveLetter(n)] = ReadDriveStats(n);
-        (void)DriveDescription(n);
+    for (const DriveReport &report : ReportDrives(source, 26, 3)) {
+        if (report.exists)
+            seen[DriveLetter(report.number)] = report.stats;
     }
     return seen;
+}
+
+// One question alone: a pass of its own.
+bool exists(VolumeSource &source, char16_t letter)
+{
+    return DriveExists(*source.open(), letter);
+}
+
+DriveStats statsOf(VolumeSource &source, DriveNo number)
+{
+    return ReadDriveStats(*source.open(), number);
+}
+
+std::string describe(VolumeSource &source, const std::u16string &root)
+{
+    return source.open()->identity(root).description;
+}
+
+// Waits for a condition that other threads or processes bring about, five seconds at most.
+bool eventually(const std::function<bool()> &condition)
+{
+    const auto end = Clock::now() + 5s;
+    while (!condition()) {
+        if (Clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
 }
 
 using Server = StalledServer;
@@ -120,7 +146,7 @@ TEST(LinuxVolumeSource, LettersMapOntoMountPoints)
                         {u"C:", nullptr},      {u"", "."}};
     for (const Row &row : rows) {
         asked.clear();
-        const std::optional<VolumeSpace> space = source.space(row.root);
+        const std::optional<VolumeSpace> space = source.open()->space(row.root);
         if (!row.mountPoint) {
             EXPECT_FALSE(space);
             EXPECT_TRUE(asked.empty());
@@ -155,7 +181,7 @@ TEST(LinuxVolumeSource, DescriptionsNameMountPointTypeAndSource)
         RecordedMountTable recorded(row.table);
         LinuxVolumeSource source(
             recorded.path, [](const char *, struct statvfs *) { return 0; }, 1s);
-        EXPECT_EQ(source.describe(row.root), row.description) << row.name;
+        EXPECT_EQ(describe(source, row.root), row.description) << row.name;
     }
 }
 
@@ -172,6 +198,8 @@ TEST(LinuxVolumeSource, ARefreshIsDueOnlyWhenTheWindowsAScanWouldOpenDiffer)
         // The volumes it asks: a drive still under the mount its window stands for is not asked
         // again.
         size_t asked;
+        // The filesystem ID /mnt/b answers with now.
+        unsigned long fsidOfB = 17;
     };
     const Row rows[] = {
         {"nothing changed", shown, false, 0},
@@ -189,11 +217,16 @@ TEST(LinuxVolumeSource, ARefreshIsDueOnlyWhenTheWindowsAScanWouldOpenDiffer)
          shown + "31 20 0:63 / /var/lib/docker/containers/" + std::string(64, 'a') +
              "/mounts/shm rw - tmpfs shm rw\n",
          false, 0},
-        {"a remount with other options",
+        {"a remount with other options: asked once, the same filesystem",
          "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
          "21 20 8:17 / /mnt/b ro,nosuid - ext4 /dev/sdb1 ro,errors=remount-ro\n"
          "22 20 0:50 / /mnt/share rw - nfs4 server:/export rw\n",
-         false, 0},
+         false, 1},
+        {"another filesystem under the freed mount ID and device",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 8:17 / /mnt/b rw - ext4 /dev/sdb1 rw,size=9g\n"
+         "22 20 0:50 / /mnt/share rw - nfs4 server:/export rw\n",
+         true, 1, 18},
         {"a second mount of a shown volume",
          shown + "32 20 8:17 / /srv/b2 rw - ext4 /dev/sdb1 rw\n", false, 0},
         {"a volume unmounted",
@@ -209,6 +242,7 @@ TEST(LinuxVolumeSource, ARefreshIsDueOnlyWhenTheWindowsAScanWouldOpenDiffer)
     for (const Row &row : rows) {
         RecordedMountTable recorded(shown);
         std::set<std::string> asked;
+        unsigned long fsidOfB = 17;
         LinuxVolumeSource source(
             recorded.path,
             [&](const char *path, struct statvfs *answer) {
@@ -217,16 +251,18 @@ TEST(LinuxVolumeSource, ARefreshIsDueOnlyWhenTheWindowsAScanWouldOpenDiffer)
                     std::string(path).rfind("/mnt/small", 0) == 0 || std::string(path) == "/mnt/a";
                 const uint64_t bytes = small ? uint64_t{512} << 20 : uint64_t{3} << 30;
                 *answer = answerOf(bytes / 4096, bytes / 8192, 4096);
+                answer->f_fsid = std::string(path) == "/mnt/b" ? fsidOfB : path[1];
                 return 0;
             },
             1s);
-        ScopedVolumeSource installed(source);
-        const std::vector<WindowedDrive> windows = WindowsOf(ReportDrives(26, 3));
+        const std::vector<WindowedDrive> windows = WindowsOf(ReportDrives(source, 26, 3));
         ASSERT_EQ(windows.size(), 3u) << row.name;
 
         std::ofstream(recorded.path) << row.now;
+        fsidOfB = row.fsidOfB;
         asked.clear();
-        EXPECT_EQ(WindowsChanged(DriveWindowsNow(windows), windows), row.refresh) << row.name;
+        EXPECT_EQ(WindowsChanged(DriveWindowsNow(source, windows), windows), row.refresh)
+            << row.name;
         EXPECT_EQ(asked.size(), row.asked) << row.name;
     }
 }
@@ -236,9 +272,10 @@ TEST(LinuxVolumeSource, FailingStatvfsIsAFailure)
     RecordedMountTable recorded(table);
     LinuxVolumeSource source(
         recorded.path, [](const char *, struct statvfs *) { return -1; }, 1s);
-    EXPECT_FALSE(source.space(u"C:\\"));
-    EXPECT_FALSE(source.probe(u"C:\\"));
-    EXPECT_FALSE(source.probe(u"F:\\"));
+    const std::unique_ptr<Pass> pass = source.open();
+    EXPECT_FALSE(pass->space(u"C:\\"));
+    EXPECT_FALSE(pass->space(u"F:\\"));
+    EXPECT_EQ(describe(source, u"C:\\"), "/ (ext4, /dev/sda1)") << "still listed";
 }
 
 TEST(LinuxVolumeSource, VolumeThatNeverAnswersFailsTheExistenceTestWithinItsBound)
@@ -259,34 +296,27 @@ TEST(LinuxVolumeSource, VolumeThatNeverAnswersFailsTheExistenceTestWithinItsBoun
             return 0;
         },
         200ms);
-    ScopedVolumeSource installed(source);
 
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(DriveExists(u'F'));
+    EXPECT_FALSE(exists(source, u'F'));
     const auto firstTest = std::chrono::steady_clock::now() - start;
     EXPECT_GE(firstTest, 200ms);
     EXPECT_LT(firstTest, 2s);
 
-    // While the first query is stuck, further tests fail at once and start no new query.
+    // While the first query is stuck, further passes fail at once and start no new query.
     const auto again = std::chrono::steady_clock::now();
     for (int i = 0; i < 20; ++i)
-        EXPECT_FALSE(DriveExists(u'F'));
-    EXPECT_LT(std::chrono::steady_clock::now() - again, 100ms);
+        EXPECT_FALSE(exists(source, u'F'));
+    EXPECT_LT(std::chrono::steady_clock::now() - again, 200ms) << "not waited for";
     EXPECT_EQ(calls->load(), 1);
 
     // Other volumes are not held up.
-    EXPECT_TRUE(DriveExists(u'C'));
-    EXPECT_TRUE(DriveExists(u'E'));
+    EXPECT_TRUE(exists(source, u'C'));
+    EXPECT_TRUE(exists(source, u'E'));
 
     // Once the server answers, the volume is usable again.
     release->set_value();
-    bool back = false;
-    for (int i = 0; i < 100 && !back; ++i) {
-        back = DriveExists(u'F');
-        if (!back)
-            std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_TRUE(back);
+    EXPECT_TRUE(eventually([&] { return exists(source, u'F'); }));
 }
 
 TEST(LinuxVolumeSource, APassReadsTheTableOnceAndAsksEachDriveOnce)
@@ -302,33 +332,22 @@ TEST(LinuxVolumeSource, APassReadsTheTableOnceAndAsksEachDriveOnce)
             return 0;
         },
         1s);
-    ScopedVolumeSource installed(source);
     {
-        DriveScan pass;
-        ASSERT_TRUE(DriveExists(u'D'));
+        const std::unique_ptr<Pass> pass = source.open();
+        ASSERT_TRUE(DriveExists(*pass, u'D'));
         std::ofstream(recorded.path, std::ios::app) << "22 20 0:51 / /mnt/b rw - tmpfs tmpfs rw\n";
-        EXPECT_EQ(ReadDriveStats(4).TotalGB, 10);
-        EXPECT_FALSE(DriveExists(u'E')) << "a volume recorded in the middle of a pass";
-        {
-            DriveScan nested;
-            EXPECT_FALSE(DriveExists(u'E')) << "a nested pass shares the outer one's reading";
-            EXPECT_EQ(ReadDriveStats(4).FreeGB, 4);
-        }
-        EXPECT_FALSE(DriveExists(u'E')) << "the nested pass's end is not the pass's end";
-        EXPECT_EQ(source.describe(u"E:\\"), "");
+        EXPECT_EQ(ReadDriveStats(*pass, 4).TotalGB, 10);
+        EXPECT_EQ(ReadDriveStats(*pass, 4).FreeGB, 4);
+        EXPECT_FALSE(DriveExists(*pass, u'E')) << "a volume recorded in the middle of a pass";
+        EXPECT_EQ(DriveDescription(*pass, 5), "");
         EXPECT_EQ(asked["/mnt/a"], 1) << "existence, size and free of one drive: one answer";
     }
-    EXPECT_TRUE(DriveExists(u'E')) << "outside a pass the table is read again";
+    EXPECT_TRUE(exists(source, u'E')) << "the next pass reads the table again";
     asked.clear();
-    EXPECT_TRUE(DriveExists(u'D'));
-    EXPECT_EQ(ReadDriveStats(4).TotalGB, 10);
-    EXPECT_EQ(asked["/mnt/a"], 3) << "outside a pass every query asks once more";
-    {
-        DriveScan again;
-        EXPECT_TRUE(DriveExists(u'D'));
-        EXPECT_EQ(ReadDriveStats(4).TotalGB, 10);
-    }
-    EXPECT_EQ(asked["/mnt/a"], 4) << "the next pass asks afresh";
+    const std::unique_ptr<Pass> again = source.open();
+    EXPECT_TRUE(DriveExists(*again, u'D'));
+    EXPECT_EQ(ReadDriveStats(*again, 4).TotalGB, 10);
+    EXPECT_EQ(asked["/mnt/a"], 1) << "and asks afresh";
 }
 
 TEST(LinuxVolumeSource, FiguresOnlyFromTheFilesystemTheLetterStandsFor)
@@ -356,9 +375,8 @@ TEST(LinuxVolumeSource, FiguresOnlyFromTheFilesystemTheLetterStandsFor)
             const std::string at = path;
             return at == "/mnt/a" ? mount : at == "/mnt/z" ? 30 : 20;
         });
-    ScopedVolumeSource installed(source);
-    const auto scannedD = [] {
-        const std::map<char16_t, DriveStats> seen = scanDrives();
+    const auto scannedD = [&] {
+        const std::map<char16_t, DriveStats> seen = scanDrives(source);
         return seen.count(u'D') ? seen.at(u'D').TotalGB : -1;
     };
 
@@ -376,29 +394,28 @@ TEST(LinuxVolumeSource, FiguresOnlyFromTheFilesystemTheLetterStandsFor)
     // into another filesystem.
     fsid = 0xB;
     mount = 99;
-    EXPECT_EQ(scannedD(), -1) << "another filesystem's ID";
-    EXPECT_EQ(identified, 4);
-    EXPECT_EQ(scannedD(), -1) << "and its mount, once checked in full again";
-    EXPECT_EQ(identified, 5);
+    EXPECT_EQ(scannedD(), -1) << "another filesystem's ID, and then its mount";
+    EXPECT_EQ(identified, 5) << "checked in full once more, in the same pass";
+    EXPECT_EQ(scannedD(), -1);
+    EXPECT_EQ(identified, 7) << "unconfirmed: in full, and once more";
 
     // The volume is back, but between its statvfs and statx the table changes: a mount went and
-    // another came with the freed ID.
+    // another came with the freed ID. The table is read again and the drive asked once more.
     fsid = 0xA;
     mount = 21;
     meanwhile = [&] {
         std::ofstream(recorded.path, std::ios::app) << "30 20 0:60 / /mnt/z rw - tmpfs tmpfs rw\n";
     };
-    EXPECT_EQ(scannedD(), -1) << "a table that changed while asking vouches for no mount ID";
-    EXPECT_EQ(scannedD(), 10) << "the next pass reads it again and confirms";
+    EXPECT_EQ(scannedD(), 10) << "confirmed against the table read again";
+    EXPECT_EQ(identified, 9);
 
-    // Outside a pass the moment's truth: a table found stale is read again, the drive asked
-    // again.
+    // Another filesystem ID while the table changes: read again, the drive asked again.
     fsid = 0xC;
     meanwhile = [&] {
         std::ofstream(recorded.path) << "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
                                         "21 20 0:50 / /mnt/a rw - tmpfs tmpfs rw\n";
     };
-    EXPECT_EQ(QueryDriveSize(4), 10 * GiB);
+    EXPECT_EQ(QueryDriveSize(*source.open(), 4), 10 * GiB);
 }
 
 TEST(LinuxVolumeSource, DeadServersInOnePassCostOneBoundAndEveryQueryIsBounded)
@@ -418,33 +435,31 @@ TEST(LinuxVolumeSource, DeadServersInOnePassCostOneBoundAndEveryQueryIsBounded)
             return 0;
         },
         bound);
-    ScopedVolumeSource installed(source);
 
     auto start = Clock::now();
-    std::map<char16_t, DriveStats> seen = scanDrives();
+    std::map<char16_t, DriveStats> seen = scanDrives(source);
     auto took = Clock::now() - start;
     EXPECT_GE(took, bound);
-    EXPECT_LT(took, bound * 3 / 2) << "three dead volumes waited for side by side";
+    EXPECT_LT(took, bound * 3) << "three dead volumes waited for side by side";
     EXPECT_EQ(seen.size(), 1u) << "only C: answered";
     EXPECT_EQ(server->calls, 3);
 
     start = Clock::now();
-    seen = scanDrives();
-    EXPECT_LT(Clock::now() - start, 50ms) << "volumes still stuck fail at once";
+    seen = scanDrives(source);
+    EXPECT_LT(Clock::now() - start, bound) << "volumes still stuck are not waited for";
     EXPECT_EQ(seen.size(), 1u);
-    EXPECT_EQ(QueryDriveSize(4), -1);
-    EXPECT_EQ(QueryDriveFree(5), -1);
+    EXPECT_EQ(QueryDriveSize(*source.open(), 4), -1);
+    EXPECT_EQ(QueryDriveFree(*source.open(), 5), -1);
     EXPECT_EQ(server->calls, 3) << "and start no new query";
 
     // Once the servers answer, so do their volumes.
     server->release();
-    std::this_thread::sleep_for(50ms);
-    seen = scanDrives();
-    EXPECT_EQ(seen.size(), 4u);
+    EXPECT_TRUE(eventually([&] { return scanDrives(source).size() == 4; }));
+    seen = scanDrives(source);
     EXPECT_EQ(seen[u'F'].TotalGB, 8);
     EXPECT_EQ(seen[u'F'].FreeGB, 3);
 
-    // Size and free space outside a pass have the same bound as the existence test.
+    // A question alone, a pass of its own, has the same bound.
     auto again = std::make_shared<Server>();
     LinuxVolumeSource stalling(
         recorded.path,
@@ -455,12 +470,11 @@ TEST(LinuxVolumeSource, DeadServersInOnePassCostOneBoundAndEveryQueryIsBounded)
             return 0;
         },
         bound);
-    ScopedVolumeSource installedAgain(stalling);
     start = Clock::now();
-    EXPECT_EQ(QueryDriveSize(4), -1);
-    EXPECT_EQ(QueryDriveFree(4), -1);
+    EXPECT_EQ(QueryDriveSize(*stalling.open(), 4), -1);
     took = Clock::now() - start;
-    EXPECT_LT(took, bound * 3 / 2);
+    EXPECT_GE(took, bound);
+    EXPECT_LT(took, bound * 3);
     again->release();
 }
 
@@ -469,14 +483,15 @@ TEST(LinuxVolumeSource, ThisMachinesRootIsC)
     LinuxVolumeSource source;
     struct statvfs root = {};
     ASSERT_EQ(::statvfs("/", &root), 0);
-    const std::optional<VolumeSpace> space = source.space(u"C:\\");
+    const std::unique_ptr<Pass> pass = source.open();
+    const std::optional<VolumeSpace> space = pass->space(u"C:\\");
     ASSERT_TRUE(space);
     EXPECT_EQ(space->totalBytes, SpaceFromStatvfs(root).totalBytes);
-    ASSERT_TRUE(source.volumeOf(u"C:\\"));
-    EXPECT_EQ(source.volumeOf(u"C:\\")->mountPoint, "/");
+    EXPECT_EQ(pass->identity(u"C:\\").description.substr(0, 1), "/");
+    EXPECT_FALSE(pass->identity(u"C:\\").key.empty());
 }
 
-TEST(LinuxVolumeSource, ATableThatCannotBeWatchedIsReadAtEveryQuery)
+TEST(LinuxVolumeSource, ATableThatCannotBeWatchedIsReadAtEveryPass)
 {
     RecordedMountTable recorded("20 1 8:1 / / rw - ext4 /dev/sda1 rw\n");
     LinuxVolumeSource source(
@@ -486,11 +501,11 @@ TEST(LinuxVolumeSource, ATableThatCannotBeWatchedIsReadAtEveryQuery)
             return 0;
         },
         1s);
-    EXPECT_FALSE(source.probe(u"D:\\"));
+    EXPECT_FALSE(exists(source, u'D'));
     std::ofstream(recorded.path, std::ios::app) << "21 20 0:50 / /mnt/a rw - tmpfs tmpfs rw\n";
-    EXPECT_TRUE(source.probe(u"D:\\")) << "a volume recorded since";
+    EXPECT_TRUE(exists(source, u'D')) << "a volume recorded since";
     std::ofstream(recorded.path) << "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n";
-    EXPECT_FALSE(source.probe(u"D:\\")) << "and gone again";
+    EXPECT_FALSE(exists(source, u'D')) << "and gone again";
 }
 
 // The tests below mount real volumes, each in a private mount namespace of its own.
@@ -524,9 +539,12 @@ protected:
                0;
     }
 
+    std::map<char16_t, DriveStats> scan() { return scanDrives(source); }
+    bool exists(char16_t letter) { return ::exists(source, letter); }
+    DriveStats stats(DriveNo number) { return statsOf(source, number); }
+
     const std::string base = MountsFolder();
     LinuxVolumeSource source;
-    ScopedVolumeSource installed{source};
 };
 
 constexpr DriveNo D = 4;
@@ -546,54 +564,45 @@ TEST_F(RealMounts, TmpfsVolumesAndABindMount)
     // 4 KiB written leave 930 whole GiB free, so 1 GiB counts as occupied.
     std::ofstream(big + "/file") << std::string(4096, 'x');
 
-    EXPECT_TRUE(DriveExists(u'C'));
-    ASSERT_TRUE(source.volumeOf(u"D:\\"));
-    EXPECT_EQ(source.volumeOf(u"D:\\")->mountPoint, big);
-    const DriveStats d = ReadDriveStats(D);
+    EXPECT_TRUE(exists(u'C'));
+    EXPECT_EQ(describe(source, u"D:\\"), big + " (tmpfs, tmpfs)");
+    const DriveStats d = stats(D);
     EXPECT_EQ(d.TotalGB, 931);
     EXPECT_EQ(d.FreeGB, 930);
     EXPECT_EQ(d.UsedGB, 1);
-    EXPECT_TRUE(DriveExists(u'E')) << "the 512 MiB volume";
-    EXPECT_EQ(ReadDriveStats(5).TotalGB, 0);
-    EXPECT_FALSE(DriveExists(u'F')) << "the bind mount got a letter of its own";
+    EXPECT_TRUE(exists(u'E')) << "the 512 MiB volume";
+    EXPECT_EQ(stats(5).TotalGB, 0);
+    EXPECT_FALSE(exists(u'F')) << "the bind mount got a letter of its own";
 
     // A volume mounted between two probes is there at the very next one; unmounted, gone.
     ASSERT_TRUE(mountTmpfs(late, "2g"));
-    EXPECT_EQ(ReadDriveStats(5).TotalGB, 2) << "the volume mounted later is E:";
-    EXPECT_TRUE(DriveExists(u'F') && ReadDriveStats(6).TotalGB == 0)
-        << "the 512 MiB volume moved on to F:";
+    EXPECT_EQ(stats(5).TotalGB, 2) << "the volume mounted later is E:";
+    EXPECT_TRUE(exists(u'F') && stats(6).TotalGB == 0) << "the 512 MiB volume moved on to F:";
     ASSERT_EQ(::umount2(late.c_str(), 0), 0);
-    EXPECT_FALSE(DriveExists(u'F'));
-    EXPECT_EQ(ReadDriveStats(5).TotalGB, 0);
+    EXPECT_FALSE(exists(u'F'));
+    EXPECT_EQ(stats(5).TotalGB, 0);
 }
 
-TEST_F(RealMounts, EveryProbeFollowsTheMountThatWasJustMadeOrUndone)
+TEST_F(RealMounts, EveryPassFollowsTheMountThatWasJustMadeOrUndone)
 {
     const std::string stick = folder("stick");
-    for (const bool inPass : {false, true}) {
-        const char *where = inPass ? "inside a pass" : "outside a pass";
-        int missed = 0;
-        int stale = 0;
-        for (int round = 0; round < 1000; ++round) {
-            ASSERT_TRUE(mountTmpfs(stick, "7g"));
-            {
-                std::optional<DriveScan> pass;
-                if (inPass)
-                    pass.emplace();
-                if (!DriveExists(u'D') || ReadDriveStats(D).TotalGB != 7)
-                    ++missed;
-            }
-            ASSERT_EQ(::umount2(stick.c_str(), 0), 0);
-            // Its mount point is a plain folder on "/" again, where statvfs answers for "/".
-            std::optional<DriveScan> pass;
-            if (inPass)
-                pass.emplace();
-            if (DriveExists(u'D') || ReadDriveStats(D).TotalGB != 0)
-                ++stale;
+    int missed = 0;
+    int stale = 0;
+    for (int round = 0; round < 1000; ++round) {
+        ASSERT_TRUE(mountTmpfs(stick, "7g"));
+        {
+            const std::unique_ptr<Pass> pass = source.open();
+            if (!DriveExists(*pass, u'D') || ReadDriveStats(*pass, D).TotalGB != 7)
+                ++missed;
         }
-        EXPECT_EQ(missed, 0) << "probes that did not see the volume just mounted, " << where;
-        EXPECT_EQ(stale, 0) << "probes that still saw the volume just unmounted, " << where;
+        ASSERT_EQ(::umount2(stick.c_str(), 0), 0);
+        // Its mount point is a plain folder on "/" again, where statvfs answers for "/".
+        const std::unique_ptr<Pass> pass = source.open();
+        if (DriveExists(*pass, u'D') || ReadDriveStats(*pass, D).TotalGB != 0)
+            ++stale;
     }
+    EXPECT_EQ(missed, 0) << "passes that did not see the volume just mounted";
+    EXPECT_EQ(stale, 0) << "passes that still saw the volume just unmounted";
 }
 
 TEST_F(RealMounts, UnderMountChurnEveryAnswerIsTheVolumesOwnOrNone)
@@ -620,14 +629,14 @@ TEST_F(RealMounts, UnderMountChurnEveryAnswerIsTheVolumesOwnOrNone)
         }
     }
 
-    // Inside a pass a drive's total and free come from one answer; outside one each figure
-    // stands alone. Either way a figure is the volume's own or none at all.
+    // A scan's pass, and a pass for one figure alone: either way a figure is the volume's own or
+    // none at all.
     int answered = 0;
     int wrong = 0;
     const auto end = Clock::now() + 2s;
     for (int round = 0; Clock::now() < end; ++round) {
         if (round % 2 == 0) {
-            for (const auto &[letter, stats] : scanDrives()) {
+            for (const auto &[letter, stats] : scan()) {
                 if (letter == u'C')
                     continue;
                 if (stats.TotalGB == 7 && stats.FreeGB == 7 && stats.UsedGB == 0)
@@ -636,7 +645,8 @@ TEST_F(RealMounts, UnderMountChurnEveryAnswerIsTheVolumesOwnOrNone)
                     ++wrong;
             }
         } else {
-            for (const int64_t bytes : {QueryDriveSize(D), QueryDriveFree(D)}) {
+            for (const int64_t bytes :
+                 {QueryDriveSize(*source.open(), D), QueryDriveFree(*source.open(), D)}) {
                 if (bytes == 7 * GiB)
                     ++answered;
                 else if (bytes != -1)
@@ -654,7 +664,7 @@ TEST_F(RealMounts, UnderMountChurnEveryAnswerIsTheVolumesOwnOrNone)
     EXPECT_GT(churned, 500) << "the volume hardly came and went";
 }
 
-TEST_F(RealMounts, ARenamedFolderAboveAMountPointNeverGivesTheRootDisksFigures)
+TEST_F(RealMounts, ARenamedFolderAboveAMountPointIsFollowedInTheSamePass)
 {
     folder("srv");
     folder("srv/a");
@@ -663,23 +673,25 @@ TEST_F(RealMounts, ARenamedFolderAboveAMountPointNeverGivesTheRootDisksFigures)
     ASSERT_EQ(::statvfs("/", &root), 0);
     const int64_t rootGB = BytesToGB(SpaceFromStatvfs(root).totalBytes);
     ASSERT_NE(rootGB, 7);
-    ASSERT_EQ(scanDrives()[u'D'].TotalGB, 7);
+    ASSERT_EQ(scan()[u'D'].TotalGB, 7);
 
-    // The kernel does not count a rename as a change of its table; the old path, made again,
-    // leads to the root disk.
+    // The kernel does not count a rename as a change of its table. The old path, made again,
+    // leads to the root disk: another filesystem's ID.
     ASSERT_EQ(::rename((base + "/srv/a").c_str(), (base + "/srv/b").c_str()), 0);
     folder("srv/a");
     folder("srv/a/mnt");
-    std::map<char16_t, DriveStats> seen = scanDrives();
-    EXPECT_TRUE(!seen.count(u'D') || seen[u'D'].TotalGB == 7) << "D: showed " << seen[u'D'].TotalGB;
-    seen = scanDrives();
-    EXPECT_EQ(seen[u'D'].TotalGB, 7) << "found at its new path at the next scan";
-    EXPECT_EQ(source.volumeOf(u"D:\\")->mountPoint, base + "/srv/b/mnt");
+    EXPECT_EQ(scan()[u'D'].TotalGB, 7) << "found at its new path";
+    EXPECT_EQ(describe(source, u"D:\\"), base + "/srv/b/mnt (tmpfs, tmpfs)");
 
-    // Outside a pass the moment's truth, at once.
+    // A file in place of the old folder: the old path leads nowhere (ENOTDIR).
     ASSERT_EQ(::rename((base + "/srv/b").c_str(), (base + "/srv/c").c_str()), 0);
-    EXPECT_EQ(ReadDriveStats(D).TotalGB, 7);
-    EXPECT_EQ(source.volumeOf(u"D:\\")->mountPoint, base + "/srv/c/mnt");
+    std::ofstream(base + "/srv/b") << "a file";
+    EXPECT_EQ(stats(D).TotalGB, 7);
+    EXPECT_EQ(describe(source, u"D:\\"), base + "/srv/c/mnt (tmpfs, tmpfs)");
+
+    // And the old path gone altogether (ENOENT).
+    ASSERT_EQ(::rename((base + "/srv/c").c_str(), (base + "/srv/d").c_str()), 0);
+    EXPECT_EQ(stats(D).TotalGB, 7);
 }
 
 TEST_F(RealMounts, ASymlinkPutInPlaceNeverCountsOneVolumeUnderTwoLetters)
@@ -688,7 +700,7 @@ TEST_F(RealMounts, ASymlinkPutInPlaceNeverCountsOneVolumeUnderTwoLetters)
     ASSERT_TRUE(mountTmpfs(folder("a/mnt"), "7g"));
     ASSERT_TRUE(mountTmpfs(folder("z"), "9g"));
     folder("z/mnt");
-    std::map<char16_t, DriveStats> seen = scanDrives();
+    std::map<char16_t, DriveStats> seen = scan();
     ASSERT_EQ(seen[u'D'].TotalGB, 7);
     ASSERT_EQ(seen[u'E'].TotalGB, 9);
 
@@ -696,14 +708,13 @@ TEST_F(RealMounts, ASymlinkPutInPlaceNeverCountsOneVolumeUnderTwoLetters)
     ASSERT_EQ(::rename((base + "/a").c_str(), (base + "/a.old").c_str()), 0);
     ASSERT_EQ(::symlink("z", (base + "/a").c_str()), 0);
     for (const char *when : {"right after the swap", "at the next scan"}) {
-        seen = scanDrives();
+        seen = scan();
         int nines = 0;
         for (const auto &[letter, stats] : seen)
             nines += stats.TotalGB == 9;
         EXPECT_EQ(nines, 1) << when;
-        EXPECT_TRUE(!seen.count(u'D') || seen[u'D'].TotalGB == 7) << when;
+        EXPECT_EQ(seen[u'D'].TotalGB, 7) << when << ": found at its new path";
     }
-    EXPECT_EQ(seen[u'D'].TotalGB, 7) << "found at its new path";
 }
 
 namespace {
@@ -719,19 +730,19 @@ TEST_F(RealMounts, AVolumeInsideAStalledFuseVolumeCostsOneBoundThenNothing)
     if (!fuse.failure().empty())
         GTEST_SKIP() << fuse.failure();
     ASSERT_TRUE(mountTmpfs(point + "/sub", "7g"));
-    std::map<char16_t, DriveStats> seen = scanDrives();
+    std::map<char16_t, DriveStats> seen = scan();
     ASSERT_EQ(seen[u'D'].TotalGB, 5);
     ASSERT_EQ(seen[u'E'].TotalGB, 7) << "the RAM disk inside the FUSE volume";
 
     fuse.stall();
     auto start = Clock::now();
-    seen = scanDrives();
+    seen = scan();
     EXPECT_LT(Clock::now() - start, 1500ms);
     EXPECT_EQ(seen.count(u'D') + seen.count(u'E'), 0u);
     EXPECT_EQ(seen.count(u'C'), 1u);
     start = Clock::now();
-    seen = scanDrives();
-    EXPECT_LT(Clock::now() - start, 50ms) << "the next scan";
+    seen = scan();
+    EXPECT_LT(Clock::now() - start, 1s) << "the next scan waits for neither";
     EXPECT_EQ(seen.size(), 1u);
 }
 
@@ -743,20 +754,20 @@ TEST_F(RealMounts, AFuseVolumeThatAnswersOnceThenStalls)
         GTEST_SKIP() << fuse.failure();
 
     auto start = Clock::now();
-    std::map<char16_t, DriveStats> seen = scanDrives();
+    std::map<char16_t, DriveStats> seen = scan();
     EXPECT_LT(Clock::now() - start, 1500ms) << "the scan";
     EXPECT_EQ(seen[u'D'].TotalGB, 5);
     EXPECT_EQ(seen[u'D'].FreeGB, 2) << "existence, size and free from its one answer";
 
     start = Clock::now();
-    seen = scanDrives();
+    seen = scan();
     EXPECT_LT(Clock::now() - start, 1500ms) << "the total overview";
     EXPECT_EQ(seen.count(u'D'), 0u);
 
     start = Clock::now();
-    EXPECT_FALSE(DriveExists(u'D'));
-    EXPECT_EQ(ReadDriveStats(D).TotalGB, 0);
-    EXPECT_EQ(DriveDescription(D), point + " (fuse.volumo, volumo-test)");
+    EXPECT_FALSE(exists(u'D'));
+    EXPECT_EQ(stats(D).TotalGB, 0);
+    EXPECT_EQ(describe(source, u"D:\\"), point + " (fuse.volumo, volumo-test)");
     EXPECT_LT(Clock::now() - start, 1500ms) << "queries outside a pass";
 }
 
@@ -765,12 +776,12 @@ TEST_F(RealMounts, AVolumeHiddenByALaterMountOnTheFolderAboveIsGone)
     const std::string parent = folder("p");
     const std::string inner = folder("p/q");
     ASSERT_TRUE(mountTmpfs(inner, "11g"));
-    ASSERT_EQ(ReadDriveStats(D).TotalGB, 11);
+    ASSERT_EQ(stats(D).TotalGB, 11);
     ASSERT_TRUE(mountTmpfs(parent, "12g"));
     ::mkdir(inner.c_str(), 0755); // the same path now leads into the 12 GiB volume
-    EXPECT_EQ(ReadDriveStats(D).TotalGB, 12) << "D: is the volume on the folder above";
-    EXPECT_FALSE(DriveExists(u'E')) << "the hidden volume has no letter";
-    EXPECT_EQ(source.describe(u"E:\\"), "");
+    EXPECT_EQ(stats(D).TotalGB, 12) << "D: is the volume on the folder above";
+    EXPECT_FALSE(exists(u'E')) << "the hidden volume has no letter";
+    EXPECT_EQ(describe(source, u"E:\\"), "");
 }
 
 TEST_F(RealMounts, FreeSpaceIsWhatAUserMayWriteNotWhatOnlyRootMay)
@@ -790,5 +801,45 @@ TEST_F(RealMounts, FreeSpaceIsWhatAUserMayWriteNotWhatOnlyRootMay)
     const int64_t user = BytesToGB(static_cast<int64_t>(figures.f_bavail * figures.f_frsize));
     const int64_t root = BytesToGB(static_cast<int64_t>(figures.f_bfree * figures.f_frsize));
     ASSERT_EQ(root - user, 1);
-    EXPECT_EQ(ReadDriveStats(D).FreeGB, user);
+    EXPECT_EQ(stats(D).FreeGB, user);
+}
+
+TEST_F(RealMounts, AStalledFuseVolumeLazilyUnmountedHoldsUpNoVolumeMountedInItsPlace)
+{
+    const std::string point = folder("fuse");
+    FuseVolume dead(point, fiveGiBTwoFree);
+    if (!dead.failure().empty())
+        GTEST_SKIP() << dead.failure();
+    dead.stall();
+    EXPECT_FALSE(exists(u'D'));
+    // Gone from the table, still stuck in the kernel: its question holds its filesystem alone.
+    ASSERT_EQ(::umount2(point.c_str(), MNT_DETACH), 0);
+    FuseVolume alive(point, {9 * GiB / 4096, 4 * GiB / 4096});
+    ASSERT_TRUE(alive.failure().empty()) << alive.failure();
+    const std::map<char16_t, DriveStats> seen = scan();
+    ASSERT_EQ(seen.count(u'D'), 1u) << "the new volume at the same point";
+    EXPECT_EQ(seen.at(u'D').TotalGB, 9);
+}
+
+TEST_F(RealMounts, FiftyRemountsOfADeadFuseVolumeKeepTheHelpersUnderTheCap)
+{
+    const auto threads = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto before = threads();
+    LinuxVolumeSource quick("/proc/self/mountinfo", ::statvfs, 100ms);
+    const std::string point = folder("fuse");
+    std::vector<std::unique_ptr<FuseVolume>> dead;
+    for (int round = 0; round < 50; ++round) {
+        dead.push_back(std::make_unique<FuseVolume>(point, fiveGiBTwoFree, 0, 30));
+        if (!dead.back()->failure().empty())
+            GTEST_SKIP() << dead.back()->failure();
+        dead.back()->stall();
+        const std::map<char16_t, DriveStats> seen = scanDrives(quick);
+        EXPECT_EQ(seen.count(u'D'), 0u) << "round " << round;
+        ASSERT_EQ(::umount2(point.c_str(), MNT_DETACH), 0);
+    }
+    // Eight stuck at most, and a helper or two that are idle.
+    EXPECT_LE(threads() - before, 10);
 }

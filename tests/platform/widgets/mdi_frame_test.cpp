@@ -278,6 +278,19 @@ TEST(MdiFrame, SystemMenuShowsItsEntriesInGermanWithTheWindowsState)
                                      "M&inimieren (aus)", "Ma&ximieren", "Im &Vordergrund bleiben",
                                      "Schl&ießen Strg+F4"}))
         << "opened a second time, the entries are there once, in the state the window is in";
+
+    // The keys belong to the close entry alone, whatever the platform's own keys for closing
+    // are: every entry, separators and hidden ones too.
+    window->showSystemMenu();
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_TRUE(menu);
+    QStringList keyed;
+    for (QAction *action : menu->actions()) {
+        for (const QKeySequence &keys : action->shortcuts())
+            keyed << action->text() + u' ' + keys.toString(QKeySequence::PortableText);
+    }
+    menu->close();
+    EXPECT_EQ(keyed, (QStringList{"Schl&ießen Ctrl+F4", "Schl&ießen Ctrl+W"}));
 }
 
 TEST(MdiFrame, CtrlF6AndCtrlTabGoToTheNextChildCtrlF4ClosesTheActiveOne)

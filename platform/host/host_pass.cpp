@@ -1,0 +1,162 @@
+#include "host_pass.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+using Clock = BoundedQueries<HostAnswer>::Clock;
+using Ticket = BoundedQueries<HostAnswer>::Ticket;
+
+} // namespace
+
+// One pass: the host's list as it was when the pass was opened, and each drive's one answer.
+class HostPass : public Pass
+{
+public:
+    explicit HostPass(HostVolumes &host) : host(host)
+    {
+        for (HostDrive &drive : host.List()) {
+            Slot slot;
+            slot.drive = std::move(drive);
+            slots.push_back(std::move(slot));
+        }
+    }
+
+    ~HostPass() override
+    {
+        // Queries still running now are stuck until they return.
+        for (Slot &slot : slots)
+            BoundedQueries<HostAnswer>::abandon(slot.ticket);
+    }
+
+    HostPass(const HostPass &) = delete;
+    HostPass &operator=(const HostPass &) = delete;
+
+    DriveIdentity identity(const std::u16string &root) override
+    {
+        host.CheckThread();
+        const Slot *slot = find(root);
+        return slot ? host.IdentityOf(slot->drive) : DriveIdentity{};
+    }
+
+    void ask(const std::vector<std::u16string> &roots) override
+    {
+        host.CheckThread();
+        for (const std::u16string &root : roots) {
+            Slot *slot = find(root);
+            if (slot && slot->drive.mayHang && !slot->answered && !slot->started)
+                start(*slot);
+        }
+    }
+
+    std::optional<VolumeSpace> space(const std::u16string &root) override
+    {
+        host.CheckThread();
+        if (root.empty())
+            return host.CurrentDrive();
+        Slot *slot = find(root);
+        if (!slot)
+            return std::nullopt;
+        if (!slot->answered) {
+            slot->answer = answer(*slot);
+            slot->answered = true;
+        }
+        return slot->answer;
+    }
+
+private:
+    struct Slot
+    {
+        HostDrive drive;
+        bool started = false;
+        Ticket ticket;
+        bool answered = false;
+        std::optional<VolumeSpace> answer;
+    };
+
+    Slot *find(const std::u16string &root)
+    {
+        const auto it = std::find_if(slots.begin(), slots.end(),
+                                     [&](const Slot &slot) { return slot.drive.root == root; });
+        return it == slots.end() ? nullptr : &*it;
+    }
+
+    // Volumes that may hang share the pass's deadline, set when the first of them is asked; one
+    // asked after it has passed gets a bound of its own.
+    Clock::time_point deadline()
+    {
+        const Clock::time_point now = Clock::now();
+        if (!passDeadline || *passDeadline <= now)
+            passDeadline = now + host.bound;
+        return *passDeadline;
+    }
+
+    void start(Slot &slot)
+    {
+        deadline();
+        slot.started = true;
+        const bool identify = host.Identify(slot.drive);
+        slot.ticket = host.queries.start(
+            slot.drive.helperKey, [ask = slot.drive.ask, identify] { return ask(identify); });
+    }
+
+    std::optional<HostAnswer> fetch(Slot &slot)
+    {
+        if (!slot.drive.mayHang)
+            return slot.drive.ask(host.Identify(slot.drive));
+        if (!slot.started)
+            start(slot);
+        // Still stuck from before, or past the cap: nothing to wait for.
+        if (!slot.ticket)
+            return std::nullopt;
+        const std::optional<HostAnswer> got =
+            BoundedQueries<HostAnswer>::wait(slot.ticket, *passDeadline);
+        if (got)
+            slot.ticket.reset();
+        return got;
+    }
+
+    std::optional<VolumeSpace> answer(Slot &slot)
+    {
+        std::optional<HostAnswer> got = fetch(slot);
+        if (!got)
+            return std::nullopt; // past its bound, or still stuck from before
+        HostVolumes::Verdict verdict = host.Check(slot.drive, *got);
+        if (verdict == HostVolumes::Verdict::Retry) {
+            // Once: the list read anew, the same mount asked again, wherever it lies now.
+            std::optional<HostDrive> again = host.Reread(slot.drive);
+            if (!again)
+                return std::nullopt;
+            again->root = slot.drive.root;
+            slot.drive = std::move(*again);
+            slot.started = false;
+            if (slot.drive.mayHang && *passDeadline <= Clock::now())
+                return std::nullopt; // no time left in this pass
+            got = fetch(slot);
+            if (!got)
+                return std::nullopt;
+            verdict = host.Check(slot.drive, *got);
+        }
+        return verdict == HostVolumes::Verdict::Accept ? got->space : std::nullopt;
+    }
+
+    HostVolumes &host;
+    std::vector<Slot> slots;
+    std::optional<Clock::time_point> passDeadline;
+};
+
+std::unique_ptr<Pass> HostVolumes::open()
+{
+    CheckThread();
+    return std::make_unique<HostPass>(*this);
+}
+
+void HostVolumes::CheckThread()
+{
+    const std::thread::id caller = std::this_thread::get_id();
+    if (!owner)
+        owner = caller;
+    else if (*owner != caller)
+        throw std::logic_error("a volume source and its passes belong to one thread");
+}
