@@ -37,10 +37,10 @@ private:
 };
 
 // The notice's title and text, in German: "Laufwerk C:\ fast voll" (critical) or
-// "Laufwerk C:\ bald voll", and "Noch 3 GB frei (4%), voll in etwa 3 Std." with free space in whole
-// GiB (in whole MiB below 1 GiB) and percent as the drive window shows them. `drive` is the root
-// text
-// ("C:\"), `mount` what the host calls the volume (may be empty).
+// "Laufwerk C:\ bald voll", and "Noch 3 GB frei (4%), voll in etwa 3 Std." with free space in
+// whole GiB (whole MiB below 1 GiB) and percent as the drive window shows them, then the mount
+// on a line of its own. `drive` is the root text ("C:\"), `mount` what the host calls the
+// volume (may be empty).
 std::string WarningTitle(WarningLevel level, const std::string &drive);
 std::string WarningText(int64_t totalBytes, int64_t freeBytes,
                         std::optional<std::chrono::seconds> timeToFull, const std::string &mount);
