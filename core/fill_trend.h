@@ -58,5 +58,5 @@ private:
 std::optional<std::chrono::seconds> TimeToFull(const VolumeHistory &history, Microseconds now);
 
 // A short German text for a time to full: "voll in etwa 3 Std.", in minutes below 100, in hours
-// below two days, then in days.
+// below two days, then in days up to 99, beyond them "voll in über 3 Monaten".
 std::string TimeToFullText(std::chrono::seconds timeToFull);
