@@ -145,6 +145,41 @@ DriveFigures FiguresOf(const DriveStats &stats)
     return figures;
 }
 
+DriveStats StatsOf(const VolumeSpace &space)
+{
+    DriveStats stats;
+    stats.TotalGB = BytesToGB(space.totalBytes);
+    stats.FreeGB = BytesToGB(space.freeBytes);
+    stats.UsedGB = stats.TotalGB - stats.FreeGB;
+    return stats;
+}
+
+std::string DriveCaption(DriveNo number, const std::string &machine, FillMark mark)
+{
+    const std::u16string root = DriveRoot(number);
+    std::string caption(root.begin(), root.end());
+    if (!machine.empty())
+        caption += " \u2013 " + machine;
+    if (mark == FillMark::Nearly)
+        caption += " \u2013 fast voll";
+    else if (mark == FillMark::Soon)
+        caption += " \u2013 bald voll";
+    return caption;
+}
+
+std::string DriveHint(DriveNo number, const std::string &description, const std::string &timeToFull)
+{
+    if (description.empty() && timeToFull.empty())
+        return {};
+    const std::u16string root = DriveRoot(number);
+    std::string hint(root.begin(), root.end());
+    if (!description.empty())
+        hint += " = " + description;
+    if (!timeToFull.empty())
+        hint += " \u2013 " + timeToFull;
+    return hint;
+}
+
 OverviewFigures OverviewOf(const std::vector<DriveReport> &reports)
 {
     OverviewFigures figures;

@@ -74,6 +74,21 @@ struct DriveFigures
 // The caller guarantees TotalGB > 0: only such drives get a window.
 DriveFigures FiguresOf(const DriveStats &stats);
 
+// The figures of a host's answer in whole GiB, as a probe reads them.
+DriveStats StatsOf(const VolumeSpace &space);
+
+// A drive window's caption: its root text ("C:"), with the machine it is on where that is not
+// this one ("C:\ – host-b"), and marked where the volume fills up ("C:\ – fast voll" when
+// critical, "C:\ – bald voll" when it warns).
+enum class FillMark { None, Soon, Nearly };
+std::string DriveCaption(DriveNo number, const std::string &machine, FillMark mark);
+
+// What the status bar says of a drive: "C:\ = / (ext4, /dev/vda)", and when it will be full where
+// that is known ("C:\ = / (ext4, /dev/vda) – voll in etwa 3 Std."); empty where there is nothing
+// to say.
+std::string DriveHint(DriveNo number, const std::string &description,
+                      const std::string &timeToFull);
+
 // What the total overview shows: the letters of every usable drive ("C:  D:  "), the sums over
 // all of them in whole GiB with their texts, and the shares of the total.
 struct OverviewFigures

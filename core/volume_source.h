@@ -54,6 +54,11 @@ public:
     // Capacity and free bytes of the drive ("C:\" .. "Z:\", or "" for the current directory's
     // drive), or nothing when the host cannot answer.
     virtual std::optional<VolumeSpace> space(const std::u16string &root) = 0;
+
+    // Whether space() answers at once: false only while a drive that may hang is being asked
+    // and its bound has not passed. Asking this starts the question where none is out, so that
+    // a caller that must never wait can come back for the answer.
+    virtual bool ready(const std::u16string &root) { return (void)root, true; }
 };
 
 // The core's only way to the host, or to a remote machine's last known figures.

@@ -98,7 +98,8 @@ TMDIChild::TMDIChild(QWidget *parent) : QWidget(parent)
 
 void TMDIChild::createMenu()
 {
-    const MenuEntries menu = FillMenu(MainMenu1, MenuOwner::DriveWindow);
+    const MenuEntries menu =
+        FillMenu(MainMenu1, MenuOwner::DriveWindow, MainForm ? *MainForm : MenuEntries());
     RouteCommands(this, {
                             {menu.Ende1, &TMDIChild::Ende1Click},
                             {menu.Aktualisieren, &TMDIChild::AktionNeuClick},
@@ -114,22 +115,47 @@ void TMDIChild::createMenu()
 
 void TMDIChild::ShowDrive(const DriveReport &drive)
 {
+    number = drive.number;
+    key = drive.key;
+    description = drive.description;
     const QString root = QString::fromStdU16String(DriveRoot(drive.number));
-    const DriveFigures figures = FiguresOf(drive.stats);
-    setWindowTitle(root);
     DBChart1->SetCaption(QStringLiteral("Laufwerksbelegung ") + root);
     Series1->Clear();
-    Series1->Add(figures.usedPoint, QStringLiteral("GB belegt"), clBlue);
-    Series1->Add(figures.freePoint, QStringLiteral("GB frei"), clFuchsia);
-    if (!drive.description.empty())
-        DBChart1->setStatusTip(root + QStringLiteral(" = ") +
-                               QString::fromStdString(drive.description));
+    ShowFilling(FillMark::None, {});
+    ShowFigures(drive.stats);
+}
+
+void TMDIChild::ShowFigures(const DriveStats &stats)
+{
+    const DriveFigures figures = FiguresOf(stats);
+    const std::vector<TChartSeries::Point> &points = Series1->points();
+    if (points.size() != 2 || points[0].value != figures.usedPoint ||
+        points[1].value != figures.freePoint) {
+        Series1->Clear();
+        Series1->Add(figures.usedPoint, QStringLiteral("GB belegt"), clBlue);
+        Series1->Add(figures.freePoint, QStringLiteral("GB frei"), clFuchsia);
+    }
+    // A label given the text it shows already is left alone.
     LabelMBFrei->setText(QString::fromStdString(figures.freeGB));
     LabelProzentFrei->setText(QString::fromStdString(figures.freePercent));
     LabelMBBelegt->setText(QString::fromStdString(figures.usedGB));
     LabelProzentBelegt->setText(QString::fromStdString(figures.usedPercent));
     LabelMBGesamt->setText(QString::fromStdString(figures.totalGB));
     LabelProzentGesamt->setText(QString::fromStdString(figures.totalPercent));
+}
+
+void TMDIChild::ShowFilling(FillMark fillMark, const std::string &full)
+{
+    const QString caption = QString::fromStdString(DriveCaption(number, {}, fillMark));
+    if (windowTitle() != caption)
+        setWindowTitle(caption);
+    const QString hint = QString::fromStdString(DriveHint(number, description, full));
+    if (DBChart1->statusTip() != hint)
+        DBChart1->setStatusTip(hint);
+    // Where it will be full, the chart's tooltip says so too.
+    if (DBChart1->toolTip().isEmpty() != full.empty() ||
+        (!full.empty() && DBChart1->toolTip() != hint))
+        SetShowHint(DBChart1, !full.empty());
 }
 
 CloseAction TMDIChild::FormClose(QObject *)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "drive_report.h"
 #include "form_screen.h"
 #include "mdi_frame.h"
 
@@ -10,7 +11,6 @@ class QLabel;
 class TChartSeries;
 class TDBChart;
 class MainMenu;
-struct DriveReport;
 
 // A drive window: a chart of occupied against free space above a panel of figures. Its menu
 // hands every command to the main window.
@@ -26,6 +26,17 @@ public:
     // Shows one drive: caption and chart title from its root text ("C:\"), the occupied and
     // the free point, the mount it stands for as the chart's hint, and the six figures.
     void ShowDrive(const DriveReport &drive);
+    // The drive's figures as they are now, in place: only a text or a slice that changed is
+    // drawn again.
+    void ShowFigures(const DriveStats &stats);
+    // How it fills up: a mark in the caption, and when it will be full in the hint and the
+    // chart's tooltip (empty where that is not known).
+    void ShowFilling(FillMark mark, const std::string &timeToFull);
+
+    // The drive it shows and the mount that is.
+    DriveNo Drive() const { return number; }
+    const std::string &Key() const { return key; }
+    const std::string &Description() const { return description; }
 
     CloseAction FormClose(QObject *Sender);
     void FormResize(QObject *Sender);
@@ -64,4 +75,7 @@ private:
     void createMenu();
 
     FormRegistration registration{this};
+    DriveNo number = 0;
+    std::string key;
+    std::string description;
 };

@@ -4,7 +4,7 @@
 
 #include <QMenu>
 
-MenuEntries FillMenu(MainMenu *menu, MenuOwner owner)
+MenuEntries FillMenu(MainMenu *menu, MenuOwner owner, const MenuEntries &shared)
 {
     const bool frame = owner == MenuOwner::MainWindow;
     // A drive window's "Fenster" and "?" keep their hints; its other top-level entries have none.
@@ -27,6 +27,16 @@ MenuEntries FillMenu(MainMenu *menu, MenuOwner owner)
     entries.Einstellungen1 = top("&Optionen", "Optionen");
     entries.Anordnung1 =
         item(entries.Einstellungen1, "&Programmeinstellungen", "Programmeinstellungen");
+    entries.WarnungenAnzeigen = shared.WarnungenAnzeigen;
+    if (entries.WarnungenAnzeigen) {
+        entries.Einstellungen1->addAction(entries.WarnungenAnzeigen);
+    } else {
+        entries.WarnungenAnzeigen =
+            item(entries.Einstellungen1, "&Warnungen anzeigen",
+                 "Melden, wenn ein Laufwerk bald voll ist, und es im Fenster kennzeichnen");
+        entries.WarnungenAnzeigen->setCheckable(true);
+        entries.WarnungenAnzeigen->setChecked(true);
+    }
     entries.Window1 = top("&Fenster", "Befehle zum Anordnen von Fenstern", true);
     entries.WindowCascadeItem =
         item(entries.Window1, "Ü&berlappend", "Fenster überlappend anordnen");

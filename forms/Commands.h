@@ -22,6 +22,8 @@ struct MenuEntries
     QAction *AktionGesamt = nullptr;
     QMenu *Einstellungen1 = nullptr;
     QAction *Anordnung1 = nullptr;
+    // Checkable, and one for all menus: the main window's.
+    QAction *WarnungenAnzeigen = nullptr;
     QMenu *Window1 = nullptr;
     QAction *WindowCascadeItem = nullptr;
     QAction *WindowTileItem = nullptr;
@@ -35,8 +37,9 @@ enum class MenuOwner { MainWindow, DriveWindow };
 
 // Fills `menu` with the entries as the owner declares them. Only the main window's top-level
 // entries all have hints, and only its "Gesamtübersicht" is greyed (its tool button opens the
-// overview instead).
-MenuEntries FillMenu(MainMenu *menu, MenuOwner owner);
+// overview instead). The commands that keep a state of the run are shared: the main window
+// makes them (`shared` empty) and every drive window shows the main window's.
+MenuEntries FillMenu(MainMenu *menu, MenuOwner owner, const MenuEntries &shared = {});
 
 // Connects each action to a handler of `form`, which gets the action as its Sender. A command
 // runs once the menu has closed and control is back in the event loop, as a menu's command

@@ -106,8 +106,11 @@ void TGESAMT::OKButtonClick(QObject *)
 
 void TGESAMT::FormActivate(QObject *)
 {
-    const OverviewFigures figures =
-        OverviewOf(volumes ? ReportDrives(*volumes) : std::vector<DriveReport>());
+    ShowOverview(OverviewOf(volumes ? ReportDrives(*volumes) : std::vector<DriveReport>()));
+}
+
+void TGESAMT::ShowOverview(const OverviewFigures &figures)
+{
     LabelDriveList->setText(QString::fromStdString(figures.driveList));
     Label3->setText(QString::fromStdString(figures.freeText));
     Label8->setText(QString::fromStdString(figures.freeShare));
@@ -115,9 +118,14 @@ void TGESAMT::FormActivate(QObject *)
     Label9->setText(QString::fromStdString(figures.usedShare));
     Label7->setText(QString::fromStdString(figures.totalText));
     Label10->setText(QString::fromStdString(figures.totalShare));
-    Series1->Clear();
-    Series1->Add(static_cast<double>(figures.usedGB), QStringLiteral("GB belegt"), clBlue);
-    Series1->Add(static_cast<double>(figures.freeGB), QStringLiteral("GB frei"), clFuchsia);
+    const std::vector<TChartSeries::Point> &points = Series1->points();
+    const auto used = static_cast<double>(figures.usedGB);
+    const auto free = static_cast<double>(figures.freeGB);
+    if (points.size() != 2 || points[0].value != used || points[1].value != free) {
+        Series1->Clear();
+        Series1->Add(used, QStringLiteral("GB belegt"), clBlue);
+        Series1->Add(free, QStringLiteral("GB frei"), clFuchsia);
+    }
 }
 
 TGESAMT::~TGESAMT()

@@ -10,6 +10,7 @@ class TChartSeries;
 class TDBChart;
 class TPanel;
 class VolumeSource;
+struct OverviewFigures;
 
 // The total overview: every usable drive from C: to Z: summed into one pie and one table of
 // figures, probed afresh each time the dialog is shown.
@@ -23,6 +24,9 @@ public:
 
     void OKButtonClick(QObject *Sender);
     void FormActivate(QObject *Sender);
+
+    // Shows the sums in place: only what changed is drawn again.
+    void ShowOverview(const OverviewFigures &figures);
 
     // The volumes it sums; none, and it sums nothing.
     void SetVolumes(VolumeSource *source) { volumes = source; }

@@ -117,6 +117,7 @@ void TMainForm::createMenu()
                             {Ende1, &TMainForm::Ende1Click},
                             {Aktualisieren, &TMainForm::AktualisierenClick},
                             {Anordnung1, &TMainForm::Anordnung1Click},
+                            {WarnungenAnzeigen, &TMainForm::WarnungenAnzeigenClick},
                             {WindowCascadeItem, &TMainForm::WindowCascadeItemClick},
                             {WindowTileItem, &TMainForm::WindowTileItemClick},
                             {WindowArrangeItem, &TMainForm::WindowArrangeItemClick},
@@ -231,6 +232,11 @@ void TMainForm::Anordnung1Click(QObject *Sender)
     Screen->ShowModal(anordnung);
     ScanDrives(Sender);
     WindowTileItemClick(Sender);
+}
+
+void TMainForm::WarnungenAnzeigenClick(QObject *)
+{
+    Settings.ShowWarnings = WarnungenAnzeigen->isChecked();
 }
 
 void TMainForm::ScanDrives(QObject *Sender)

@@ -26,6 +26,8 @@ struct RunSettings
     int32_t TileCols = 0;
     uint8_t ChartKind = 0;
     bool Chart3D = false;
+    // Tell the user, and mark the drive window, when a volume is about to be full.
+    bool ShowWarnings = true;
 };
 extern RunSettings Settings;
 
@@ -51,6 +53,7 @@ public:
     void btnAllDirvesClick(QObject *Sender);
     void AktualisierenClick(QObject *Sender);
     void Anordnung1Click(QObject *Sender);
+    void WarnungenAnzeigenClick(QObject *Sender);
     void WindowCascadeItemClick(QObject *Sender);
     void WindowTileItemClick(QObject *Sender);
     void WindowArrangeItemClick(QObject *Sender);

@@ -5,11 +5,13 @@
 #include "Gesview.h"
 #include "Main.h"
 #include "application.h"
+#include "desktop_notifier.h"
 #include "fonts.h"
 #include "form_screen.h"
 #include "link_opener.h"
 #include "separator_watcher.h"
 #include "volume_follower.h"
+#include "volume_sampler.h"
 
 #include <QIcon>
 #include <QMenuBar>
@@ -20,9 +22,11 @@ static void registerPictures()
     Q_INIT_RESOURCE(volumo);
 }
 
-Program::Program(VolumeSource &volumes, VolumeWatcher *changes)
+Program::Program(VolumeSource &volumes, VolumeWatcher *changes,
+                 std::unique_ptr<DesktopNotifier> notifier)
     : volumes(&volumes), screen(std::make_unique<FormScreen>()),
-      separators(std::make_unique<SeparatorWatcher>()), opener(CreateHostLinkOpener())
+      separators(std::make_unique<SeparatorWatcher>()), opener(CreateHostLinkOpener()),
+      notifier(std::move(notifier))
 {
     registerPictures();
     Application->SetTitle(QStringLiteral("Volumo"));
@@ -40,12 +44,19 @@ Program::Program(VolumeSource &volumes, VolumeWatcher *changes)
     new TGESAMT(main.get());
     new Tanordnung(main.get());
     UseVolumes(volumes);
-    if (changes)
+    if (changes) {
+        if (!this->notifier)
+            this->notifier = CreateHostNotifier();
         follower = std::make_unique<VolumeFollower>(*changes, *main);
+        sampler = std::make_unique<VolumeSampler>(*main, this->notifier.get());
+        QObject::connect(sampler.get(), &VolumeSampler::MountsChanged, follower.get(),
+                         &VolumeFollower::Recheck);
+    }
 }
 
 Program::~Program()
 {
+    sampler.reset();
     follower.reset();
     // What the program set, it clears: nothing of the forms may reach past the program's end.
     FormInfo->SetOpener(nullptr);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desktop_notifier.h"
 #include "volume_source.h"
 
 #include <memory>
@@ -9,6 +10,7 @@ class SeparatorWatcher;
 class TMainForm;
 class FormScreen;
 class VolumeFollower;
+class VolumeSampler;
 class VolumeWatcher;
 
 // The whole program, assembled in one place for the program block, the tests and the
@@ -16,12 +18,16 @@ class VolumeWatcher;
 // opener, the application's icon and menu face, the pictures, and the four forms in their order
 // (main window, about dialog, total overview, settings dialog), each reached through its
 // program-wide reference, each given the volumes it shows. The run's settings and the ticker
-// start from their start values. Given a watcher of the host's volumes, the drive windows follow
-// them by themselves. Needs the application object; one program at a time.
+// start from their start values. Given a watcher of the host's volumes, the program is live: the
+// drive windows follow the volumes as they are mounted and unmounted, their figures follow the
+// volumes as they fill, and the desktop is told before one is full. Needs the application
+// object; one program at a time.
 class Program
 {
 public:
-    explicit Program(VolumeSource &volumes, VolumeWatcher *changes = nullptr);
+    // A live program tells the desktop through `notifier`, or the host's where none is given.
+    explicit Program(VolumeSource &volumes, VolumeWatcher *changes = nullptr,
+                     std::unique_ptr<DesktopNotifier> notifier = nullptr);
     ~Program();
     Program(const Program &) = delete;
     Program &operator=(const Program &) = delete;
@@ -35,8 +41,10 @@ public:
     VolumeSource &Volumes() const { return *volumes; }
     void UseVolumes(VolumeSource &source);
     LinkOpener &Opener() const { return *opener; }
-    // What keeps the drive windows in step with the host's volumes, where it is followed.
+    // What keeps the drive windows and their figures in step with the volumes, where they are
+    // followed.
     VolumeFollower *Follower() const { return follower.get(); }
+    VolumeSampler *Sampler() const { return sampler.get(); }
 
 private:
     VolumeSource *volumes;
@@ -45,6 +53,8 @@ private:
     std::unique_ptr<LinkOpener> opener;
     // Owns the dialogs.
     std::unique_ptr<TMainForm> main;
-    // Refers to the main window: goes first.
+    std::unique_ptr<DesktopNotifier> notifier;
+    // Refer to the main window: go first.
     std::unique_ptr<VolumeFollower> follower;
+    std::unique_ptr<VolumeSampler> sampler;
 };

@@ -15,12 +15,12 @@ VolumeFollower::VolumeFollower(VolumeWatcher &changes, TMainForm &main) : main(m
     quiet.setInterval(QuietMs);
     ceiling.setSingleShot(true);
     ceiling.setInterval(CeilingMs);
-    connect(&changes, &VolumeWatcher::Changed, this, &VolumeFollower::changed);
+    connect(&changes, &VolumeWatcher::Changed, this, &VolumeFollower::Recheck);
     for (QTimer *timer : {&quiet, &ceiling})
         connect(timer, &QTimer::timeout, this, EventHandler([this] { check(); }));
 }
 
-void VolumeFollower::changed()
+void VolumeFollower::Recheck()
 {
     quiet.start();
     // The first change of a burst sets the latest moment; later ones leave it.

@@ -21,6 +21,9 @@ class VolumeFollower : public QObject
 public:
     VolumeFollower(VolumeWatcher &changes, TMainForm &main);
 
+    // Looks again, as after a change of the host's volumes.
+    void Recheck();
+
     // How long the host's changes must be quiet: a burst of mounts is one change.
     static constexpr int QuietMs = 300;
     // How long a burst that goes on (a machine that mounts and unmounts all the time) may hold
@@ -35,7 +38,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void changed();
     void check();
 
     TMainForm &main;

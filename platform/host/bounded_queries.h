@@ -106,6 +106,9 @@ public:
         return false;
     }
 
+    // Whether the query has returned; no query at all has nothing to wait for.
+    static bool finished(const Ticket &query) { return !query || isDone(*query); }
+
     // The caller waits for the query no longer: if it has not returned, it is stuck.
     static void abandon(const Ticket &query)
     {

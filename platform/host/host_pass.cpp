@@ -50,6 +50,17 @@ public:
         }
     }
 
+    bool ready(const std::u16string &root) override
+    {
+        host.CheckThread();
+        Slot *slot = find(root);
+        if (!slot || slot->answered || !slot->drive.mayHang)
+            return true;
+        if (!slot->started)
+            start(*slot);
+        return BoundedQueries<HostAnswer>::finished(slot->ticket) || *passDeadline <= Clock::now();
+    }
+
     std::optional<VolumeSpace> space(const std::u16string &root) override
     {
         host.CheckThread();

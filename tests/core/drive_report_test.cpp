@@ -331,3 +331,35 @@ TEST(WindowsChanged, LettersAndMountsCountNotTheirDescriptions)
     for (const Row &row : rows)
         EXPECT_EQ(WindowsChanged(row.now, shown), row.changed) << row.name;
 }
+
+TEST(DriveCaptionAndHint, WhatTheWindowAndTheStatusBarSayOfADrive)
+{
+    struct Row
+    {
+        const char *name;
+        std::string machine;
+        FillMark mark;
+        std::string description;
+        std::string timeToFull;
+        std::string caption;
+        std::string hint;
+    };
+    const Row rows[] = {
+        {"this machine's drive", "", FillMark::None, "/ (ext4, /dev/vda)", "", "D:\\",
+         "D:\\ = / (ext4, /dev/vda)"},
+        {"filling up", "", FillMark::Soon, "/ (ext4, /dev/vda)", "voll in etwa 9 Std.",
+         "D:\\ \u2013 bald voll", "D:\\ = / (ext4, /dev/vda) \u2013 voll in etwa 9 Std."},
+        {"nearly full", "", FillMark::Nearly, "/ (ext4, /dev/vda)", "", "D:\\ \u2013 fast voll",
+         "D:\\ = / (ext4, /dev/vda)"},
+        {"another machine's", "host-b", FillMark::Nearly, "/ (ext4, /dev/vda) auf host-b",
+         "voll in etwa 3 Std.", "D:\\ \u2013 host-b \u2013 fast voll",
+         "D:\\ = / (ext4, /dev/vda) auf host-b \u2013 voll in etwa 3 Std."},
+        {"a host that names no mounts, nothing to say", "", FillMark::None, "", "", "D:\\", ""},
+        {"a host that names no mounts, filling up", "", FillMark::Soon, "", "voll in etwa 5 Min.",
+         "D:\\ \u2013 bald voll", "D:\\ \u2013 voll in etwa 5 Min."},
+    };
+    for (const Row &row : rows) {
+        EXPECT_EQ(DriveCaption(4, row.machine, row.mark), row.caption) << row.name;
+        EXPECT_EQ(DriveHint(4, row.description, row.timeToFull), row.hint) << row.name;
+    }
+}

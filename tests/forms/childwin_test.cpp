@@ -137,17 +137,23 @@ TEST_F(DriveWindow, MenuEntriesForwardToTheMainWindow)
             EXPECT_TRUE(item->shortcut().isEmpty());
         }
     }
-    EXPECT_EQ(entries, (QStringList{"&Datei", "&Beenden", "&Ansicht", "&Aktualisieren",
-                                    "&Gesamtübersicht", "&Optionen", "&Programmeinstellungen",
-                                    "&Fenster", "Ü&berlappend", "&Nebeneinander",
-                                    "&Symbole anordnen", "&Alle verkleinern", "&?", "&Info"}));
-    EXPECT_EQ(hints,
-              (QStringList{"", "Programm beenden", "", "Sämtliche Laufwerke neu scannen",
-                           "Gesamtübersicht anzeigen", "", "Programmeinstellungen",
-                           "Befehle zum Anordnen von Fenstern", "Fenster überlappend anordnen",
-                           "Fenster nicht überlappend anordnen",
-                           "Fenstersymbole am unteren Rand des Hauptfensters anordnen",
-                           "Alle Fenster verkleinern", "Hilfethemen", "Info über Volumo"}));
+    EXPECT_EQ(entries,
+              (QStringList{"&Datei", "&Beenden", "&Ansicht", "&Aktualisieren", "&Gesamtübersicht",
+                           "&Optionen", "&Programmeinstellungen", "&Warnungen anzeigen", "&Fenster",
+                           "Ü&berlappend", "&Nebeneinander", "&Symbole anordnen",
+                           "&Alle verkleinern", "&?", "&Info"}));
+    EXPECT_EQ(hints, (QStringList{
+                         "", "Programm beenden", "", "Sämtliche Laufwerke neu scannen",
+                         "Gesamtübersicht anzeigen", "", "Programmeinstellungen",
+                         "Melden, wenn ein Laufwerk bald voll ist, und es im Fenster kennzeichnen",
+                         "Befehle zum Anordnen von Fenstern", "Fenster überlappend anordnen",
+                         "Fenster nicht überlappend anordnen",
+                         "Fenstersymbole am unteren Rand des Hauptfensters anordnen",
+                         "Alle Fenster verkleinern", "Hilfethemen", "Info über Volumo"}));
+
+    // The run's warnings are switched in one place, whichever menu shows the entry.
+    EXPECT_EQ(menu->Items()[2]->actions()[1], program.main->WarnungenAnzeigen);
+    EXPECT_TRUE(program.main->WarnungenAnzeigen->isChecked());
 
     // "Nebeneinander" from the drive window lays the grid out through the main window.
     program.main->Frame()->SetBounds(child, QRect(200, 200, 100, 100));

@@ -11,9 +11,19 @@
 #include <QLabel>
 #include <gtest/gtest.h>
 
-ProgramUnderTest::ProgramUnderTest(VolumeWatcher *changes)
-    : program(volumes, changes), follower(program.Follower()), main(&program.Main()),
-      info(FormInfo), gesamt(GESAMT), settings(anordnung)
+std::unique_ptr<DesktopNotifier> ProgramUnderTest::recorded(Notices kind)
+{
+    if (kind == Notices::Desktop)
+        return nullptr; // the program's own
+    auto made = std::make_unique<RecordingNotifier>();
+    notices = made.get();
+    return made;
+}
+
+ProgramUnderTest::ProgramUnderTest(VolumeWatcher *changes, Notices kind)
+    : program(volumes, changes, recorded(kind)), follower(program.Follower()),
+      sampler(program.Sampler()), main(&program.Main()), info(FormInfo), gesamt(GESAMT),
+      settings(anordnung)
 {}
 
 void ProgramUnderTest::StandardDrives()

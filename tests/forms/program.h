@@ -1,9 +1,12 @@
 #pragma once
 
 #include "Program.h"
+#include "desktop_notifier.h"
 #include "volume_source_fake.h"
 
 #include <QStringList>
+
+#include <vector>
 
 class TFormInfo;
 class TGESAMT;
@@ -11,14 +14,39 @@ class TMainForm;
 class TMDIChild;
 class Tanordnung;
 class VolumeFollower;
+class VolumeSampler;
 class VolumeWatcher;
 
+// Notes every notice it is given, and never reaches the user's desktop.
+class RecordingNotifier : public DesktopNotifier
+{
+public:
+    struct Notice
+    {
+        QString key;
+        QString title;
+        QString text;
+        Urgency urgency;
+    };
+    void Notify(const QString &key, const QString &title, const QString &text,
+                Urgency urgency) override
+    {
+        notices.push_back({key, title, text, urgency});
+        emit Shown(key);
+    }
+    std::vector<Notice> notices;
+};
+
 // The program as it starts, on a fake volume source: each test makes its own, so tests run
-// alone or together in any order. Given a watcher, its drive windows follow the volumes.
+// alone or together in any order. Given a watcher, it is live: its drive windows follow the
+// volumes, their figures too, and its notices go to `notices`, or with `desktop` to the
+// session bus's notification service.
 class ProgramUnderTest
 {
 public:
-    explicit ProgramUnderTest(VolumeWatcher *changes = nullptr);
+    enum class Notices { Recorded, Desktop };
+    explicit ProgramUnderTest(VolumeWatcher *changes = nullptr,
+                              Notices notices = Notices::Recorded);
 
     // Shows the main window and gives it the focus, which runs the first refresh.
     void Start();
@@ -53,12 +81,17 @@ public:
     };
 
     FakeVolumeSource volumes;
+    // Where the notices go, while they are recorded.
+    RecordingNotifier *notices = nullptr;
 
 private:
+    std::unique_ptr<DesktopNotifier> recorded(Notices kind);
+
     Program program;
 
 public:
     VolumeFollower *const follower;
+    VolumeSampler *const sampler;
 
 public:
     TMainForm *const main;
