@@ -51,10 +51,14 @@ private:
                 std::string(1, static_cast<char>(letter)) + ' ' + std::to_string(type);
             drive.helperKey = drive.identity.key;
             drive.mayHang = type == DRIVE_REMOTE;
-            drive.ask = [calls = calls, root = drive.root](bool) {
+            // A disc in a drive cannot fill up.
+            const bool readOnly = type == DRIVE_CDROM;
+            drive.ask = [calls = calls, root = drive.root, readOnly](bool) {
                 HostAnswer answer;
                 answer.space = askWindows(calls, root);
-                if (!answer.space)
+                if (answer.space)
+                    answer.space->readOnly = readOnly;
+                else
                     answer.error = static_cast<int>(GetLastError());
                 return answer;
             };

@@ -240,6 +240,8 @@ TEST(WindowsDrives, APassAsksEachDriveOnceAndOnlyTheDrivesWindowsLists)
     EXPECT_TRUE(reports[0].window);
     EXPECT_FALSE(reports[1].exists);
     EXPECT_EQ(reports[2].stats.FreeGB, 40);
+    EXPECT_FALSE(reports[0].space.readOnly);
+    EXPECT_TRUE(reports[2].space.readOnly) << "a disc cannot fill up";
     EXPECT_FALSE(reports[0].key.empty()) << "the follower tells drives apart by it";
 }
 
