@@ -223,8 +223,8 @@ TEST(WindowsDrives, APassAsksEachDriveOnceAndOnlyTheDrivesWindowsLists)
     calls.getLogicalDrives = [] {
         return DWORD{(1 << ('C' - 'A')) | (1 << ('E' - 'A'))};
     };
-    calls.getDriveType = [](LPCWSTR) -> UINT {
-        return DRIVE_FIXED;
+    calls.getDriveType = [](LPCWSTR root) -> UINT {
+        return root[0] == L'E' ? DRIVE_CDROM : DRIVE_FIXED;
     };
     calls.getDiskFreeSpaceEx = [&](LPCWSTR directory, PULARGE_INTEGER callerFree,
                                    PULARGE_INTEGER total, PULARGE_INTEGER) -> BOOL {
