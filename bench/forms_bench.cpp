@@ -1,12 +1,17 @@
 // The refresh that rebuilds 24 drive windows beside creating and tiling 24 bare sub-windows;
 // start-up to the first complete frame beside a bare main window with an empty MDI area; and
-// the peak memory of both, each measured in a process of its own.
+// the peak memory of both, each measured in a process of its own. Then the live program: a
+// sample of 24 drive windows whose figures stay as they are, and how often the idle program
+// wakes up, on the screen and minimised.
 #include "Main.h"
 #include "Program.h"
 #include "application.h"
 #include "host_volume_source.h"
+#include "volume_sampler.h"
 #include "volume_source_fake.h"
+#include "volume_watcher.h"
 
+#include <QAbstractEventDispatcher>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -340,11 +345,82 @@ void PeakMemory(benchmark::State &state)
     state.counters["above_MB"] = static_cast<double>(volumo - bare) / 1024;
 }
 
+// Counts the paint events any widget receives.
+class PaintCounter : public QObject
+{
+public:
+    PaintCounter() { qApp->installEventFilter(this); }
+    ~PaintCounter() override { qApp->removeEventFilter(this); }
+    long count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+// A sample of 24 shown volumes whose figures did not change: what it costs, and that it draws
+// nothing.
+void Sample24NothingChanged(benchmark::State &state)
+{
+    FakeVolumeSource drives = twentyFourDrives();
+    VolumeWatcher changes;
+    Program program(drives, &changes);
+    TMainForm &main = program.Main();
+    main.show();
+    main.AktualisierenClick(&main);
+    settle();
+    program.Sampler()->Sample();
+    settle();
+    PaintCounter paints;
+    for (auto _ : state) {
+        program.Sampler()->Sample();
+        settle();
+    }
+    state.counters["windows"] = main.MDIChildCount();
+    state.counters["paints_per_sample"] =
+        static_cast<double>(paints.count) / static_cast<double>(state.iterations());
+}
+
+// How often the idle live program's event loop wakes up in a minute, counted over `seconds`.
+double wakeUpsPerMinute(int seconds)
+{
+    long wakeUps = 0;
+    QObject counting;
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
+                     &counting, [&] { ++wakeUps; });
+    QTest::qWait(seconds * 1000);
+    return static_cast<double>(wakeUps) * 60 / seconds;
+}
+
+void IdleWakeUps(benchmark::State &state)
+{
+    FakeVolumeSource drives = twentyFourDrives();
+    VolumeWatcher changes;
+    Program program(drives, &changes);
+    TMainForm &main = program.Main();
+    for (auto _ : state) {
+        main.show();
+        main.AktualisierenClick(&main);
+        settle();
+        QTest::qWait(3000); // what showing and the first refresh brought is done
+        state.counters["visible_per_min"] = wakeUpsPerMinute(60);
+        main.showMinimized();
+        QTest::qWait(1000);
+        state.counters["minimised_per_min"] = wakeUpsPerMinute(120);
+        main.showNormal();
+    }
+}
+
 } // namespace
 
 BENCHMARK(Refresh24DriveWindows)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
 BENCHMARK(StartUpToFirstFrame)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Sample24NothingChanged)->Unit(benchmark::kMicrosecond);
+BENCHMARK(IdleWakeUps)->Iterations(1)->Unit(benchmark::kSecond);
 
 int main(int argc, char **argv)
 {

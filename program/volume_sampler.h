@@ -37,6 +37,9 @@ public:
     static constexpr int VisibleMs = 2000;
     static constexpr int HiddenMs = 60000;
 
+    // Samples now, as the timer does.
+    void Sample() { sample(); }
+
     // How often the volumes have been sampled to the end, and how long until the next time.
     int Samples() const { return samples; }
     int Interval() const { return timer.interval(); }

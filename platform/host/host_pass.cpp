@@ -1,6 +1,7 @@
 #include "host_pass.h"
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 
 namespace {
@@ -14,12 +15,14 @@ using Ticket = BoundedQueries<HostAnswer>::Ticket;
 class HostPass : public Pass
 {
 public:
-    explicit HostPass(HostVolumes &host) : host(host)
+    explicit HostPass(HostVolumes &host) : host(host), listed(host.List())
     {
-        for (HostDrive &drive : host.List()) {
-            Slot slot;
-            slot.drive = std::move(drive);
-            slots.push_back(std::move(slot));
+        slots.resize(listed->size());
+        byLetter.fill(-1);
+        for (size_t i = 0; i < slots.size(); ++i) {
+            slots[i].drive = &(*listed)[i];
+            if (const std::optional<size_t> letter = letterOf(slots[i].drive->root))
+                byLetter[*letter] = static_cast<int>(i);
         }
     }
 
@@ -37,7 +40,7 @@ public:
     {
         host.CheckThread();
         const Slot *slot = find(root);
-        return slot ? host.IdentityOf(slot->drive) : DriveIdentity{};
+        return slot ? host.IdentityOf(*slot->drive) : DriveIdentity{};
     }
 
     void ask(const std::vector<std::u16string> &roots) override
@@ -45,7 +48,7 @@ public:
         host.CheckThread();
         for (const std::u16string &root : roots) {
             Slot *slot = find(root);
-            if (slot && slot->drive.mayHang && !slot->answered && !slot->started)
+            if (slot && slot->drive->mayHang && !slot->answered && !slot->started)
                 start(*slot);
         }
     }
@@ -54,7 +57,7 @@ public:
     {
         host.CheckThread();
         Slot *slot = find(root);
-        if (!slot || slot->answered || !slot->drive.mayHang)
+        if (!slot || slot->answered || !slot->drive->mayHang)
             return true;
         if (!slot->started)
             start(*slot);
@@ -79,18 +82,30 @@ public:
 private:
     struct Slot
     {
-        HostDrive drive;
+        // In the pass's list, or what a reading anew found of it.
+        const HostDrive *drive = nullptr;
+        std::unique_ptr<HostDrive> reread;
         bool started = false;
         Ticket ticket;
         bool answered = false;
         std::optional<VolumeSpace> answer;
     };
 
+    // "C:\" is 0, "Z:\" 23; any other root is no drive.
+    static std::optional<size_t> letterOf(const std::u16string &root)
+    {
+        if (root.size() != 3 || root[1] != u':' || root[2] != u'\\' || root[0] < u'C' ||
+            root[0] > u'Z')
+            return std::nullopt;
+        return static_cast<size_t>(root[0] - u'C');
+    }
+
     Slot *find(const std::u16string &root)
     {
-        const auto it = std::find_if(slots.begin(), slots.end(),
-                                     [&](const Slot &slot) { return slot.drive.root == root; });
-        return it == slots.end() ? nullptr : &*it;
+        const std::optional<size_t> letter = letterOf(root);
+        if (!letter || byLetter[*letter] < 0)
+            return nullptr;
+        return &slots[static_cast<size_t>(byLetter[*letter])];
     }
 
     // Volumes that may hang share the pass's deadline, set when the first of them is asked; one
@@ -107,15 +122,15 @@ private:
     {
         deadline();
         slot.started = true;
-        const bool identify = host.Identify(slot.drive);
+        const bool identify = host.Identify(*slot.drive);
         slot.ticket = host.queries.start(
-            slot.drive.helperKey, [ask = slot.drive.ask, identify] { return ask(identify); });
+            slot.drive->helperKey, [ask = slot.drive->ask, identify] { return ask(identify); });
     }
 
     std::optional<HostAnswer> fetch(Slot &slot)
     {
-        if (!slot.drive.mayHang)
-            return slot.drive.ask(host.Identify(slot.drive));
+        if (!slot.drive->mayHang)
+            return slot.drive->ask(host.Identify(*slot.drive));
         if (!slot.started)
             start(slot);
         // Still stuck from before, or past the cap: nothing to wait for.
@@ -133,27 +148,30 @@ private:
         std::optional<HostAnswer> got = fetch(slot);
         if (!got)
             return std::nullopt; // past its bound, or still stuck from before
-        HostVolumes::Verdict verdict = host.Check(slot.drive, *got);
+        HostVolumes::Verdict verdict = host.Check(*slot.drive, *got);
         if (verdict == HostVolumes::Verdict::Retry) {
             // Once: the list read anew, the same mount asked again, wherever it lies now.
-            std::optional<HostDrive> again = host.Reread(slot.drive);
+            std::optional<HostDrive> again = host.Reread(*slot.drive);
             if (!again)
                 return std::nullopt;
-            again->root = slot.drive.root;
-            slot.drive = std::move(*again);
+            again->root = slot.drive->root;
+            slot.reread = std::make_unique<HostDrive>(std::move(*again));
+            slot.drive = slot.reread.get();
             slot.started = false;
-            if (slot.drive.mayHang && *passDeadline <= Clock::now())
+            if (slot.drive->mayHang && *passDeadline <= Clock::now())
                 return std::nullopt; // no time left in this pass
             got = fetch(slot);
             if (!got)
                 return std::nullopt;
-            verdict = host.Check(slot.drive, *got);
+            verdict = host.Check(*slot.drive, *got);
         }
         return verdict == HostVolumes::Verdict::Accept ? got->space : std::nullopt;
     }
 
     HostVolumes &host;
+    const HostVolumes::Drives listed;
     std::vector<Slot> slots;
+    std::array<int, 24> byLetter;
     std::optional<Clock::time_point> passDeadline;
 };
 

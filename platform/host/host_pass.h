@@ -62,8 +62,10 @@ protected:
     // changed meanwhile, the path led elsewhere); the pass reads it again and asks once more.
     enum class Verdict { Accept, Reject, Retry };
 
-    // The drives in letter order, from C: on, as the host lists them now.
-    virtual std::vector<HostDrive> List() = 0;
+    // The drives in letter order, from C: on, as the host lists them now. A list that did not
+    // change may be handed to pass after pass.
+    using Drives = std::shared_ptr<const std::vector<HostDrive>>;
+    virtual Drives List() = 0;
     // Whether an answer for the drive must say which mount it came from.
     virtual bool Identify(const HostDrive &drive) { return (void)drive, false; }
     // What the drive stands for as the pass's answers so far have shown it.

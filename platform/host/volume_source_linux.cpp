@@ -164,6 +164,13 @@ void LinuxVolumeSource::readTable()
     tableRead = whole;
     volumes = SelectVolumes(ParseMountInfo(text));
     tableText = std::move(text);
+    auto listed = std::make_shared<std::vector<HostDrive>>();
+    optionsByKey.clear();
+    for (size_t i = 0; i < volumes.size(); ++i) {
+        listed->push_back(driveOf(volumes[i], i));
+        optionsByKey[listed->back().identity.key] = volumes[i].options;
+    }
+    drives = std::move(listed);
     // What was learnt of a mount that is still in the table stays; a mount ID the kernel gave
     // to another filesystem since comes with another device, and so another key.
     std::map<std::string, Confirmation> kept;
@@ -215,14 +222,11 @@ HostDrive LinuxVolumeSource::driveOf(const Volume &volume, size_t index) const
     return drive;
 }
 
-std::vector<HostDrive> LinuxVolumeSource::List()
+HostVolumes::Drives LinuxVolumeSource::List()
 {
     // A recorded table is compared with what it said as it is read.
     if (!watchable || tableChanged())
         readTable();
-    std::vector<HostDrive> drives;
-    for (size_t i = 0; i < volumes.size(); ++i)
-        drives.push_back(driveOf(volumes[i], i));
     return drives;
 }
 
@@ -279,17 +283,17 @@ void LinuxVolumeSource::accepted(const HostDrive &drive, const HostAnswer &answe
         ++known.generation;
     if (instance != 0)
         known.instance = instance;
-    known.options = optionsOf(drive.identity.key);
+    const auto options = optionsByKey.find(drive.identity.key);
+    if (options != optionsByKey.end() && options->second != known.options)
+        known.options = options->second;
     known.answered = true;
 }
 
-std::string LinuxVolumeSource::optionsOf(const std::string &key) const
+const std::string &LinuxVolumeSource::optionsOf(const std::string &key) const
 {
-    for (const Volume &volume : volumes) {
-        if (keyOf(volume) == key)
-            return volume.options;
-    }
-    return {};
+    static const std::string none;
+    const auto known = optionsByKey.find(key);
+    return known == optionsByKey.end() ? none : known->second;
 }
 
 DriveIdentity LinuxVolumeSource::IdentityOf(const HostDrive &drive)
@@ -298,7 +302,8 @@ DriveIdentity LinuxVolumeSource::IdentityOf(const HostDrive &drive)
     const auto known = confirmations.find(drive.identity.key);
     if (known == confirmations.end())
         return identity;
-    identity.key += ' ' + std::to_string(known->second.generation);
+    if (known->second.generation != 0)
+        identity.key += " #" + std::to_string(known->second.generation);
     // Options that changed since its last answer may mean a remount, or another filesystem
     // under the freed mount ID and device: unsure until it is asked again.
     if (known->second.answered && optionsOf(drive.identity.key) != known->second.options)
@@ -309,8 +314,7 @@ DriveIdentity LinuxVolumeSource::IdentityOf(const HostDrive &drive)
 std::optional<HostDrive> LinuxVolumeSource::Reread(const HostDrive &drive)
 {
     readTable();
-    for (size_t i = 0; i < volumes.size(); ++i) {
-        HostDrive again = driveOf(volumes[i], i);
+    for (const HostDrive &again : *drives) {
         if (again.mountId == drive.mountId && again.helperKey == drive.helperKey)
             return again;
     }

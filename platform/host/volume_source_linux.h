@@ -57,7 +57,7 @@ private:
         int generation = 0;
     };
 
-    std::vector<HostDrive> List() override;
+    Drives List() override;
     bool Identify(const HostDrive &drive) override;
     Verdict Check(const HostDrive &drive, const HostAnswer &answer) override;
     std::optional<HostDrive> Reread(const HostDrive &drive) override;
@@ -65,7 +65,7 @@ private:
     DriveIdentity IdentityOf(const HostDrive &drive) override;
 
     void accepted(const HostDrive &drive, const HostAnswer &answer, Confirmation &known);
-    std::string optionsOf(const std::string &key) const;
+    const std::string &optionsOf(const std::string &key) const;
 
     bool tableChanged();
     void readTable();
@@ -75,6 +75,9 @@ private:
     StatFunction stat;
     MountFunction mountAt;
     std::vector<Volume> volumes;
+    // The table's volumes as drives, and their options by key, as of the last reading.
+    Drives drives = std::make_shared<std::vector<HostDrive>>();
+    std::map<std::string, std::string> optionsByKey;
     std::map<std::string, Confirmation> confirmations;
     // The kernel's table, kept open: poll() on it tells whether the table changed since the
     // last poll. Any other file (a recorded table) cannot tell; its text is compared instead.

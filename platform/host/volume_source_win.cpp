@@ -35,10 +35,10 @@ public:
     {}
 
 private:
-    std::vector<HostDrive> List() override
+    Drives List() override
     {
         const DWORD present = calls.getLogicalDrives();
-        std::vector<HostDrive> drives;
+        auto drives = std::make_shared<std::vector<HostDrive>>();
         for (int letter = 'C'; letter <= 'Z'; ++letter) {
             if (!(present & (DWORD{1} << (letter - 'A'))))
                 continue;
@@ -62,7 +62,7 @@ private:
                     answer.error = static_cast<int>(GetLastError());
                 return answer;
             };
-            drives.push_back(std::move(drive));
+            drives->push_back(std::move(drive));
         }
         return drives;
     }

@@ -91,10 +91,10 @@ public:
     std::vector<HostDrive> drives;
 
 protected:
-    std::vector<HostDrive> List() override
+    Drives List() override
     {
         ++lists;
-        return drives;
+        return std::make_shared<std::vector<HostDrive>>(drives);
     }
     bool Identify(const HostDrive &) override { return !verdicts.empty(); }
     Verdict Check(const HostDrive &drive, const HostAnswer &answer) override
