@@ -11,7 +11,9 @@
 #include "panel.h"
 
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -147,8 +149,13 @@ void TMDIChild::ShowFigures(const DriveStats &stats)
 void TMDIChild::ShowFilling(FillMark fillMark, const std::string &full)
 {
     const QString caption = QString::fromStdString(DriveCaption(number, {}, fillMark));
-    if (windowTitle() != caption)
+    if (windowTitle() != caption) {
         setWindowTitle(caption);
+        // The title bar's icon turns into a warning sign while the volume fills up.
+        setWindowIcon(fillMark == FillMark::None
+                          ? QIcon()
+                          : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    }
     const QString hint = QString::fromStdString(DriveHint(number, description, full));
     if (DBChart1->statusTip() != hint)
         DBChart1->setStatusTip(hint);

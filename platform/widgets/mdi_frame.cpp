@@ -73,6 +73,19 @@ protected:
             update();
             return false;
         }
+        // A form's own icon shows in its title bar; without one, the program's. The frame's
+        // new icon comes back down to the form as a change of its own: once is enough.
+        if (watched == widget() && event->type() == QEvent::WindowIconChange && !iconChanging) {
+            const QIcon icon = widget()->testAttribute(Qt::WA_SetWindowIcon)
+                                   ? widget()->windowIcon()
+                                   : QApplication::windowIcon();
+            if (icon.cacheKey() != windowIcon().cacheKey()) {
+                iconChanging = true;
+                setWindowIcon(icon);
+                iconChanging = false;
+            }
+            return false;
+        }
         return QMdiSubWindow::eventFilter(watched, event);
     }
 
@@ -107,6 +120,7 @@ private:
     QString caption;
     QString elided;
     int elidedWidth = -1;
+    bool iconChanging = false;
 };
 
 // A screen reader reads the caption as the window's name, as it would a title.

@@ -13,6 +13,7 @@
 
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <gtest/gtest.h>
 
 namespace {
@@ -148,15 +149,22 @@ TEST_F(LiveFigures, AVolumeNearlyFullIsMarkedAndToldOnceAndTheWarningsCanBeSwitc
     ASSERT_TRUE(sampled());
     EXPECT_EQ(program.notices->notices.size(), 1u) << "once per level";
 
-    // A refresh makes the windows anew; they carry the mark at once.
+    // A refresh makes the windows anew; they carry the mark at once, in the caption and as the
+    // title bar's icon.
     program.Refresh();
-    EXPECT_EQ(window(QStringLiteral("C:\\"))->windowTitle(),
-              QStringLiteral("C:\\ \u2013 fast voll"));
+    TMDIChild *c = window(QStringLiteral("C:\\"));
+    EXPECT_EQ(c->windowTitle(), QStringLiteral("C:\\ \u2013 fast voll"));
+    const auto iconOf = [&](TMDIChild *child) {
+        return program.main->Frame()->SubWindowOf(child)->windowIcon().cacheKey();
+    };
+    EXPECT_NE(iconOf(c), QApplication::windowIcon().cacheKey());
+    EXPECT_EQ(iconOf(window(QStringLiteral("D:\\"))), QApplication::windowIcon().cacheKey());
 
     program.main->WarnungenAnzeigen->trigger();
     EXPECT_TRUE(WaitFor(
         [&] { return window(QStringLiteral("C:\\"))->windowTitle() == QStringLiteral("C:\\"); }));
     EXPECT_FALSE(Settings.ShowWarnings);
+    EXPECT_EQ(iconOf(c), QApplication::windowIcon().cacheKey());
     program.volumes.setDrive(u'C', 931 * GiB, GiB);
     ASSERT_TRUE(sampled());
     EXPECT_EQ(window(QStringLiteral("C:\\"))->windowTitle(), QStringLiteral("C:\\"));
