@@ -15,6 +15,7 @@
 #endif
 
 #include <algorithm>
+#include <utility>
 
 using namespace std::chrono_literals;
 
@@ -410,7 +411,11 @@ void PrometheusClient::answered(const Outcome &outcome)
 
 void PrometheusClient::publish(std::shared_ptr<const FleetSnapshot> next)
 {
-    snapshot = std::move(next);
+    // Freeing a fleet's strings takes milliseconds: the last holder of the old snapshot
+    // lets go of it on the reader's thread, not here.
+    std::shared_ptr<const FleetSnapshot> old = std::exchange(snapshot, std::move(next));
+    QMetaObject::invokeMethod(
+        reader.get(), [old = std::move(old)]() mutable { old.reset(); }, Qt::QueuedConnection);
     busy = false;
     emit SnapshotChanged();
 }

@@ -3,7 +3,7 @@
 // test's private mount namespace (private_mounts, as root): host-a with a 2 GiB "/" and a 5 GiB
 // /data, host-b with 3 GiB and 7 GiB.
 #include "../../host_fixtures.h"
-#include "../../prometheus_fixture.h"
+#include "prometheus_fixture.h"
 #include "prometheus_client.h"
 
 #include <QFile>

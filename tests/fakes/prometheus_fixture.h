@@ -111,11 +111,13 @@ private:
 };
 
 // Debian's prometheus scraping the given targets every second, each under the instance name
-// given with it.
+// given with it; its storage a temporary folder, or `storage` where given (blocks made by
+// promtool, say).
 class PrometheusServer
 {
 public:
-    explicit PrometheusServer(const QList<QPair<QString, QString>> &instancesAndAddresses);
+    explicit PrometheusServer(const QList<QPair<QString, QString>> &instancesAndAddresses,
+                              const QString &storage = {});
     ~PrometheusServer();
     PrometheusServer(const PrometheusServer &) = delete;
     PrometheusServer &operator=(const PrometheusServer &) = delete;

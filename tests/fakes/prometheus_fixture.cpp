@@ -251,7 +251,8 @@ void NodeExporter::Stop()
     stopChild(process);
 }
 
-PrometheusServer::PrometheusServer(const QList<QPair<QString, QString>> &instancesAndAddresses)
+PrometheusServer::PrometheusServer(const QList<QPair<QString, QString>> &instancesAndAddresses,
+                                   const QString &storage)
     : port(FreeLoopbackPort())
 {
     QByteArray config = "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\n"
@@ -265,7 +266,8 @@ PrometheusServer::PrometheusServer(const QList<QPair<QString, QString>> &instanc
     file.close();
     startChild(process, QStringLiteral("prometheus"),
                {QStringLiteral("--config.file=") + file.fileName(),
-                QStringLiteral("--storage.tsdb.path=") + folder.filePath(QStringLiteral("data")),
+                QStringLiteral("--storage.tsdb.path=") +
+                    (storage.isEmpty() ? folder.filePath(QStringLiteral("data")) : storage),
                 QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port),
                 QStringLiteral("--log.level=error")});
     const QByteArray expected = QByteArray::number(instancesAndAddresses.size());
@@ -273,6 +275,12 @@ PrometheusServer::PrometheusServer(const QList<QPair<QString, QString>> &instanc
         [&] {
             if (process.state() != QProcess::Running)
                 return true;
+            if (instancesAndAddresses.isEmpty()) {
+                QUrl url = Url();
+                url.setPath(QStringLiteral("/-/ready"));
+                const auto answer = HttpGet(url, 2000);
+                return answer && answer->first == 200;
+            }
             const QJsonArray result =
                 QJsonDocument::fromJson(Query(QStringLiteral("count(up == 1)")))
                     .object()[QLatin1String("data")]
