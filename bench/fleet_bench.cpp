@@ -22,8 +22,8 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <ctime>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -64,7 +64,8 @@ void ReadAndMapFleet(benchmark::State &state)
     size_t drives = 0;
     for (auto _ : state) {
         FleetReading reading = ReadFleetAnswer(body, now);
-        const FleetSnapshot snapshot = NextSnapshot({}, std::move(*reading.answer), std::chrono::seconds(15));
+        const FleetSnapshot snapshot =
+            NextSnapshot({}, std::move(*reading.answer), std::chrono::seconds(15));
         drives = 0;
         for (const Machine &machine : snapshot.machines)
             drives += RemoteDrives(machine.filesystems).size();
@@ -201,7 +202,10 @@ void RefreshFromScriptedServer(benchmark::State &state)
     ServerThread server(QByteArray::fromStdString(GeneratedFleetAnswer(machines, filesystemsEach)));
     refreshes(state, server.url, machines);
 }
-BENCHMARK(RefreshFromScriptedServer)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(RefreshFromScriptedServer)
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
 
 // The fleet's last hour in OpenMetrics, a sample every ten minutes up to 15 s ago: each
 // machine's up and its filesystems' size, free space and read-only flag, the first three
@@ -215,12 +219,14 @@ QByteArray openMetricsHistory()
         text += QByteArray("# TYPE ") + name + " gauge\n";
         for (int m = 0; m < machines; ++m) {
             for (int f = 0; f < (std::strcmp(name, "up") == 0 ? 1 : filesystemsEach); ++f) {
-                QByteArray labels = "{instance=\"host-" + QByteArray::number(m).rightJustified(4, '0') +
+                QByteArray labels = "{instance=\"host-" +
+                                    QByteArray::number(m).rightJustified(4, '0') +
                                     ".example.net:9100\",job=\"node\"";
                 if (std::strcmp(name, "up") != 0)
                     labels += ",device=\"/dev/sd" + QByteArray(1, char('a' + f)) +
                               "1\",fstype=\"ext4\",mountpoint=\"" +
-                              (f == 0 ? QByteArray("/") : "/srv/data" + QByteArray::number(f)) + "\"";
+                              (f == 0 ? QByteArray("/") : "/srv/data" + QByteArray::number(f)) +
+                              "\"";
                 labels += "}";
                 for (int step = 6; step >= 0; --step) {
                     const qint64 time = end - step * 600;
@@ -230,7 +236,9 @@ QByteArray openMetricsHistory()
             }
         }
     };
-    const auto size = [](int, int f, int) { return double(int64_t{100} << 30) * (f + 1); };
+    const auto size = [](int, int f, int) {
+        return double(int64_t{100} << 30) * (f + 1);
+    };
     family("node_filesystem_size_bytes", size);
     family("node_filesystem_avail_bytes", [&](int m, int f, int step) {
         const double full = size(m, f, step);

@@ -64,6 +64,7 @@ FleetSnapshot NextSnapshot(const FleetSnapshot &previous, FleetAnswer answer,
         if (!answered.insert(given.instance).second)
             continue; // the first answer for an instance counts
         const auto last = before.find(given.instance);
+        const bool hadFigures = last != before.end() && !last->second->filesystems.empty();
         Machine machine;
         if (last != before.end())
             machine.nodename = last->second->nodename;
@@ -73,6 +74,12 @@ FleetSnapshot NextSnapshot(const FleetSnapshot &previous, FleetAnswer answer,
             machine.lastSeen = seen;
             machine.stale = answer.time - seen > 3 * scrapeInterval;
             machine.filesystems = std::move(given.filesystems);
+        } else if (hadFigures) {
+            // Down, or up but without its figures this once: what it last gave stays.
+            machine = unreachable(*last->second);
+        } else if (given.up == true) {
+            machine.up = true; // answering, with no filesystems to report
+            machine.lastSeen = answer.time;
         } else if (last != before.end()) {
             machine = unreachable(*last->second);
         }

@@ -73,7 +73,8 @@ std::string MachineName(const Machine &machine);
 
 // The snapshot after an answer: each machine answering with figures gets them; one that is down
 // (`up` 0) or has no figures in it, or that is gone from the answer, keeps its last figures,
-// marked not up with the time they were last fresh. A machine never seen with figures and gone
+// marked not up with the time they were last fresh. A machine up that never had figures is up
+// with none. A machine never seen with figures and gone
 // from the answer is forgotten, and so is any machine unseen for a day.
 FleetSnapshot NextSnapshot(const FleetSnapshot &previous, FleetAnswer answer,
                            std::chrono::milliseconds scrapeInterval);

@@ -56,8 +56,11 @@ std::string figuresOf(const std::string &body)
                 std::to_string(fs.availBytes);
         if (fs.readOnly)
             text += " ro";
-        if (fs.timeToFull)
-            text += " " + std::to_string(fs.timeToFull->count()) + "s";
+        if (fs.timeToFull) {
+            text += " ";
+            text += std::to_string(fs.timeToFull->count());
+            text += "s";
+        }
     }
     return text;
 }
