@@ -343,6 +343,14 @@ struct Series
 class FleetBuilder
 {
 public:
+    // A series takes some 150 bytes of the answer, a filesystem two to four of them and a
+    // machine some thirty: room made at once rather than grown step by step.
+    explicit FleetBuilder(size_t answerBytes)
+    {
+        byFilesystem.reserve(answerBytes / 450);
+        byInstance.reserve(answerBytes / 4500);
+    }
+
     void add(const Series &series)
     {
         if (!time)
@@ -417,11 +425,15 @@ private:
 
     Entry &machine(const std::string &instance)
     {
+        // Servers answer a machine's series mostly one after the other.
+        if (lastMachine < entries.size() && entries[lastMachine].answer.instance == instance)
+            return entries[lastMachine];
         const auto [it, added] = byInstance.try_emplace(instance, entries.size());
         if (added) {
             entries.emplace_back();
             entries.back().answer.instance = instance;
         }
+        lastMachine = it->second;
         return entries[it->second];
     }
 
@@ -431,8 +443,8 @@ private:
         key.clear();
         for (const std::string *part :
              {&series.instance, &series.mountPoint, &series.device, &series.fsType}) {
-            key += std::to_string(part->size());
-            key += ':';
+            const size_t size = part->size();
+            key.append(reinterpret_cast<const char *>(&size), sizeof size);
             key += *part;
         }
         Entry &entry = machine(series.instance);
@@ -484,6 +496,7 @@ private:
     }
 
     std::vector<Entry> entries;
+    size_t lastMachine = 0;
     std::unordered_map<std::string, size_t> byInstance;
     // The key says which machine; the value is the filesystem's index within it.
     std::unordered_map<std::string, size_t> byFilesystem;
@@ -625,7 +638,7 @@ FleetReading ReadFleetAnswer(std::string_view body, FleetTime now)
     if (IsWebPage(body))
         return {std::nullopt, "Der Server antwortet mit einer Webseite statt mit Prometheus-Daten. "
                               "Stimmt die Adresse?"};
-    FleetBuilder builder;
+    FleetBuilder builder(body.size());
     bool hasResult = false;
     const Envelope envelope = readEnvelope(body, [&](JsonReader &json, Envelope &top) {
         std::string key;
@@ -710,6 +723,8 @@ std::optional<std::chrono::milliseconds> ParseDuration(std::string_view text)
     static const std::pair<std::string_view, milliseconds> units[] = {
         {"ms", milliseconds(1)}, {"s", seconds(1)},    {"m", minutes(1)},     {"h", hours(1)},
         {"d", hours(24)},        {"w", hours(24 * 7)}, {"y", hours(24 * 365)}};
+    // No interval of a century is meant; the bound keeps the sums far from overflowing.
+    constexpr milliseconds longest = hours(24 * 365 * 100);
     milliseconds total{0};
     if (text.empty())
         return std::nullopt;
@@ -728,7 +743,11 @@ std::optional<std::chrono::milliseconds> ParseDuration(std::string_view text)
         if (unit == std::end(units))
             return std::nullopt;
         text.remove_prefix(unit->first.size());
+        if (count > longest / unit->second)
+            return std::nullopt;
         total += count * unit->second;
+        if (total > longest)
+            return std::nullopt;
     }
     if (total <= milliseconds(0))
         return std::nullopt;

@@ -295,10 +295,14 @@ TEST(ParseDuration, PrometheusDurations)
         std::optional<std::chrono::milliseconds> duration;
     };
     const Row rows[] = {
-        {"15s", 15s},         {"500ms", 500ms},     {"1m30s", 90s},        {"2h", 2h},
-        {"1d", 24h},          {"1w", 168h},         {"0s", std::nullopt},  {"", std::nullopt},
-        {"s", std::nullopt},  {"15", std::nullopt}, {"-5s", std::nullopt}, {"1.5s", std::nullopt},
-        {"1x", std::nullopt},
+        {"15s", 15s},          {"500ms", 500ms},
+        {"1m30s", 90s},        {"2h", 2h},
+        {"1d", 24h},           {"1w", 168h},
+        {"0s", std::nullopt},  {"", std::nullopt},
+        {"s", std::nullopt},   {"15", std::nullopt},
+        {"-5s", std::nullopt}, {"1.5s", std::nullopt},
+        {"1x", std::nullopt},  {"111111111111d", std::nullopt},
+        {"36500d", 876000h},   {"36500d1ms", std::nullopt},
     };
     for (const Row &row : rows)
         EXPECT_EQ(ParseDuration(row.text), row.duration) << row.text;
