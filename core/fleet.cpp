@@ -177,6 +177,9 @@ std::vector<FleetRow> FleetRows(const FleetSnapshot &snapshot)
             row.percent = FormatPercent(PercentOf(totalGB - freeGB, totalGB)) + "%";
             row.freeShare = static_cast<double>(fs.availBytes) / static_cast<double>(fs.sizeBytes);
             row.timeToFull = fs.timeToFull;
+            if (fs.timeToFull)
+                row.timeToFullText = TimeToFullText(*fs.timeToFull);
+            row.warning = WarningLevelOf(fs.sizeBytes, fs.availBytes, fs.readOnly, fs.timeToFull);
             row.up = machine.up;
             row.stale = machine.stale;
             row.lastSeen = machine.lastSeen;

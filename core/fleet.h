@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fill_warning.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -116,6 +118,9 @@ struct FleetRow
     std::string percent;
     double freeShare = 0; // free bytes / size, 0..1
     std::optional<std::chrono::seconds> timeToFull;
+    std::string timeToFullText; // "voll in etwa 3 Std."; empty without a time to full
+    // By the rule this machine's own volumes warn by, on Prometheus' time to full.
+    WarningLevel warning = WarningLevel::None;
     bool up = false;
     bool stale = false;
     std::optional<FleetTime> lastSeen;

@@ -288,8 +288,42 @@ TEST(FleetRows, FiguresAsDriveWindowsShowThemFullestFirst)
         EXPECT_EQ(rows[i].up, e.up) << i;
     }
     EXPECT_EQ(rows[2].timeToFull, 3600s);
+    EXPECT_EQ(rows[2].timeToFullText, "voll in etwa 60 Min.");
+    EXPECT_EQ(rows[2].warning, WarningLevel::Critical); // full within 4 hours
+    EXPECT_EQ(rows[0].warning, WarningLevel::None);     // 10 % free is not below 5 %
+    EXPECT_EQ(rows[0].timeToFullText, "");
     EXPECT_EQ(rows[2].lastSeen, at(100));
     EXPECT_EQ(snapshot.machines[rows[0].machine].instance, "b:9100");
     EXPECT_EQ(snapshot.machines[rows[0].machine].filesystems[rows[0].filesystem].mountPoint,
               "/data");
+}
+
+TEST(FleetRows, RemoteVolumesWarnByTheLocalRule)
+{
+    constexpr int64_t gib = int64_t{1} << 30;
+    struct Row
+    {
+        const char *name;
+        int64_t free;
+        bool readOnly;
+        std::optional<std::chrono::seconds> timeToFull;
+        WarningLevel warning;
+    };
+    const Row rows[] = {
+        {"plenty free, no estimate", 60 * gib, false, std::nullopt, WarningLevel::None},
+        {"below 5 % and 10 GiB", 4 * gib, false, std::nullopt, WarningLevel::Critical},
+        {"Prometheus says full within a day, below 40 % free", 30 * gib, false, 20h,
+         WarningLevel::Warning},
+        {"within a day but 60 % free", 60 * gib, false, 20h, WarningLevel::None},
+        {"read-only never warns", 4 * gib, true, 1h, WarningLevel::None},
+    };
+    for (const Row &row : rows) {
+        RemoteFilesystem root = fs("/", "/dev/sda1", "ext4", 100 * gib, row.free);
+        root.readOnly = row.readOnly;
+        root.timeToFull = row.timeToFull;
+        const FleetSnapshot snapshot = NextSnapshot({}, {at(100), {answering("b", {root})}}, 15s);
+        const std::vector<FleetRow> fleetRows = FleetRows(snapshot);
+        ASSERT_EQ(fleetRows.size(), 1u) << row.name;
+        EXPECT_EQ(fleetRows[0].warning, row.warning) << row.name;
+    }
 }
