@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <cmath>
 #include <cstdint>
 #include <tuple>
@@ -387,27 +388,33 @@ public:
 
     std::vector<MachineAnswer> machines()
     {
+        // The indexes are done with: their memory goes before the answers are put in order.
+        byFilesystem = {};
+        byInstance = {};
         std::vector<MachineAnswer> result;
         result.reserve(entries.size());
         for (Entry &entry : entries) {
-            std::vector<RemoteFilesystem> complete;
-            complete.reserve(entry.answer.filesystems.size());
-            for (size_t i = 0; i < entry.answer.filesystems.size(); ++i) {
-                RemoteFilesystem &fs = entry.answer.filesystems[i];
+            std::vector<RemoteFilesystem> &list = entry.answer.filesystems;
+            size_t kept = 0;
+            for (size_t i = 0; i < list.size(); ++i) {
                 if (!(entry.figures[i] & hasSize) || !(entry.figures[i] & hasAvail))
                     continue;
-                fs.availBytes = std::min(fs.availBytes, fs.sizeBytes);
-                complete.push_back(std::move(fs));
+                list[i].availBytes = std::min(list[i].availBytes, list[i].sizeBytes);
+                if (kept != i)
+                    list[kept] = std::move(list[i]);
+                ++kept;
             }
-            std::sort(complete.begin(), complete.end(),
+            list.erase(list.begin() + static_cast<std::ptrdiff_t>(kept), list.end());
+            std::sort(list.begin(), list.end(),
                       [](const RemoteFilesystem &a, const RemoteFilesystem &b) {
                           return std::tie(a.mountPoint, a.device, a.fsType) <
                                  std::tie(b.mountPoint, b.device, b.fsType);
                       });
-            entry.answer.filesystems = std::move(complete);
-            if (entry.hasUp || !entry.answer.filesystems.empty())
+            entry.figures = {};
+            if (entry.hasUp || !list.empty())
                 result.push_back(std::move(entry.answer));
         }
+        entries = {};
         return result;
     }
 

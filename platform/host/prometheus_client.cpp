@@ -384,17 +384,18 @@ QString PrometheusClient::problemOf(const Outcome &outcome)
 void PrometheusClient::answered(const Outcome &outcome)
 {
     const std::string problem = problemOf(outcome).toStdString();
-    const QByteArray body = problem.empty() ? outcome.body : QByteArray();
+    QByteArray body = problem.empty() ? outcome.body : QByteArray();
     const std::chrono::milliseconds scrape = interval;
     const FleetTime now = currentTime();
     Reader *keeper = reader.get();
     QMetaObject::invokeMethod(
         keeper,
-        [this, keeper, body, problem, scrape, now] {
+        [this, keeper, body, problem, scrape, now]() mutable {
             std::shared_ptr<const FleetSnapshot> next;
             if (problem.empty()) {
                 FleetReading reading = ReadFleetAnswer(
                     std::string_view(body.constData(), static_cast<size_t>(body.size())), now);
+                body = QByteArray(); // read: its megabytes go before the snapshot is made
                 next = std::make_shared<const FleetSnapshot>(
                     reading.answer ? NextSnapshot(*keeper->last, std::move(*reading.answer), scrape)
                                    : FailedSnapshot(*keeper->last, reading.problem));
