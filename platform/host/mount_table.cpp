@@ -1,8 +1,9 @@
 #include "mount_table.h"
 
+#include "volume_rules.h"
+
 #include <algorithm>
 #include <map>
-#include <set>
 
 namespace {
 
@@ -50,77 +51,6 @@ bool isDevice(std::string_view field)
     const size_t colon = field.find(':');
     return colon != std::string_view::npos && isNumber(field.substr(0, colon)) &&
            isNumber(field.substr(colon + 1));
-}
-
-bool isPseudoType(const std::string &type)
-{
-    static const std::set<std::string> pseudo = {
-        "proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs", "debugfs",
-        "tracefs", "pstore", "bpf", "configfs", "fusectl", "mqueue", "hugetlbfs", "autofs",
-        "binfmt_misc", "efivarfs", "nsfs", "rpc_pipefs", "selinuxfs", "squashfs", "rootfs", "devfs",
-        // desktop and container helpers that mirror other places rather than hold data
-        "fuse.portal", "fuse.gvfsd-fuse", "fuse.lxcfs"};
-    return pseudo.count(type) > 0;
-}
-
-bool isBelow(const std::string &path, std::string_view top)
-{
-    return path == top || (path.size() > top.size() && path.compare(0, top.size(), top) == 0 &&
-                           path[top.size()] == '/');
-}
-
-bool isSystemPlace(const std::string &mountPoint)
-{
-    if (isBelow(mountPoint, "/run/media"))
-        return mountPoint == "/run/media";
-    return isBelow(mountPoint, "/proc") || isBelow(mountPoint, "/sys") ||
-           isBelow(mountPoint, "/dev") || isBelow(mountPoint, "/run");
-}
-
-bool isStrictlyBelow(const std::string &path, std::string_view top)
-{
-    return path.size() > top.size() && isBelow(path, top);
-}
-
-bool isContainerId(std::string_view name)
-{
-    return name.size() == 64 && std::all_of(name.begin(), name.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-           });
-}
-
-// The shared-memory tmpfs a container engine gives each container, wherever its data root is:
-// Docker's <root>/containers/<id>/mounts/shm and Podman's or CRI-O's
-// <root>/overlay-containers/<id>/userdata/shm, the engines naming the device "shm" and the
-// container by 64 hex digits. A RAM disk of the user's own matches none of that.
-bool isContainerShm(const MountEntry &entry)
-{
-    if (entry.fsType != "tmpfs" || entry.source != "shm")
-        return false;
-    const std::string_view point = entry.mountPoint;
-    for (const auto &[folder, tail] :
-         {std::pair<std::string_view, std::string_view>{"/containers/", "/mounts/shm"},
-          {"/overlay-containers/", "/userdata/shm"}}) {
-        if (point.size() < folder.size() + 64 + tail.size() || !point.ends_with(tail))
-            continue;
-        const std::string_view head = point.substr(0, point.size() - tail.size() - 64);
-        if (head.ends_with(folder) && isContainerId(point.substr(head.size(), 64)))
-            return true;
-    }
-    return false;
-}
-
-// A running container's layers and the engines' own mounts would each add another letter with
-// the figures of the disk they live on. A disk of its own mounted at an engine's folder itself
-// is a volume like any other: it is where the images and containers fill up.
-bool isContainerMount(const MountEntry &entry)
-{
-    static const std::set<std::string> layers = {"overlay", "fuse-overlayfs", "fuse.fuse-overlayfs",
-                                                 "aufs"};
-    return layers.count(entry.fsType) > 0 || isStrictlyBelow(entry.mountPoint, "/var/lib/docker") ||
-           isStrictlyBelow(entry.mountPoint, "/var/lib/containers") ||
-           isStrictlyBelow(entry.mountPoint, "/var/lib/kubelet") ||
-           isBelow(entry.mountPoint, "/run/containerd") || isContainerShm(entry);
 }
 
 // Which mounts a path still reaches. A mount hides the one it is stacked on (its parent, at the
@@ -196,7 +126,7 @@ private:
                 continue; // on its parent's root, nothing else of the parent's lies above it
             if (other == parentPoint)
                 return false; // the parent itself is covered
-            if (isBelow(point, other))
+            if (IsBelow(point, other))
                 return false; // a folder above this one's point is covered
         }
         return true;
@@ -208,15 +138,6 @@ private:
     std::vector<State> state;
 };
 
-bool isRemoteType(const std::string &type)
-{
-    static const std::set<std::string> remote = {
-        "nfs",    "nfs4",    "cifs", "smb3",  "smbfs",     "ncpfs",  "9p",
-        "afs",    "ceph",    "coda", "davfs", "glusterfs", "lustre", "orangefs",
-        "vboxsf", "fuseblk", "fuse", "sshfs", "virtiofs"};
-    return remote.count(type) > 0 || type.rfind("fuse.", 0) == 0;
-}
-
 // Reaching a mount point walks through every mount it is mounted in: a RAM disk inside an sshfs
 // folder waits for the server as long as the sshfs volume itself.
 bool mayHang(const std::vector<MountEntry> &entries, const std::map<uint64_t, size_t> &byId,
@@ -225,7 +146,7 @@ bool mayHang(const std::vector<MountEntry> &entries, const std::map<uint64_t, si
     // A damaged table's parents may go round in a circle: no walk is longer than the table.
     for (size_t step = 0; step <= entries.size(); ++step) {
         const MountEntry &entry = entries[index];
-        if (isRemoteType(entry.fsType))
+        if (IsRemoteType(entry.fsType))
             return true;
         const auto parent = byId.find(entry.parentId);
         if (parent == byId.end() || parent->second == index)
@@ -324,8 +245,8 @@ std::vector<Volume> SelectVolumes(const std::vector<MountEntry> &entries, size_t
     // A filesystem mounted several times is one volume, at its shortest mount point.
     std::map<std::string, const MountEntry *> shortest;
     for (const MountEntry *entry : visible) {
-        if (entry->device == rootDevice || isPseudoType(entry->fsType) ||
-            isSystemPlace(entry->mountPoint) || isContainerMount(*entry))
+        if (entry->device == rootDevice ||
+            IsLeftOut(entry->fsType, entry->mountPoint, entry->source))
             continue;
         const MountEntry *&best = shortest[entry->device];
         if (!best || entry->mountPoint.size() < best->mountPoint.size() ||
