@@ -10,6 +10,7 @@
 #include <QPixmapCache>
 #include <QProxyStyle>
 #include <QStyleOptionSlider>
+#include <QStyleOptionTitleBar>
 
 #include <exception>
 
@@ -26,11 +27,11 @@ namespace {
 
 const char *const showHintProperty = "volumoShowHint";
 
-// The platform style, except that it makes each of its standard pictures once, and that a
-// lone Alt enters the menu bar whatever the desktop's style says (GTK-like styles leave it
-// off). Every drive window's frame asks for seven pictures for its system menu, and the style
-// decodes them from image files afresh each time: a sixth of opening a drive window went into
-// that.
+// The platform style, except that it makes each of its standard pictures once, that a lone
+// Alt enters the menu bar whatever the desktop's style says (GTK-like styles leave it off), and
+// that title bars show the caption a window keeps of its own (TitleBarCaption). Every drive
+// window's frame asks for seven pictures for its system menu, and the style decodes them from image
+// files afresh each time: a sixth of opening a drive window went into that.
 class PictureKeepingStyle : public QProxyStyle
 {
 public:
@@ -56,15 +57,51 @@ public:
         return *kept;
     }
 
-    // A scroll bar as it was last drawn in the same state. The platform style fills its tall
-    // groove in slices on a thread pool, and the hand-offs cost more than the picture: the MDI
-    // area's scroll bars are drawn anew at each refresh, mostly unchanged.
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option,
                             QPainter *painter, const QWidget *widget) const override
     {
-        const auto *bar = qstyleoption_cast<const QStyleOptionSlider *>(option);
-        if (control != CC_ScrollBar || !bar || option->rect.isEmpty()) {
+        if (control == CC_TitleBar)
+            drawTitleBar(option, painter, widget);
+        else if (control == CC_ScrollBar)
+            drawScrollBar(option, painter, widget);
+        else
             QProxyStyle::drawComplexControl(control, option, painter, widget);
+    }
+
+    void unpolish(QApplication *application) override
+    {
+        pictures.clear(); // a new theme may bring new pictures
+        QProxyStyle::unpolish(application);
+    }
+
+private:
+    // A title bar with the caption its window keeps of its own, drawn by the platform style
+    // like a title: a caption drawn over the bar in colours of ours was white on the white bar
+    // of a Windows theme.
+    void drawTitleBar(const QStyleOptionComplex *option, QPainter *painter,
+                      const QWidget *widget) const
+    {
+        const auto *bar = qstyleoption_cast<const QStyleOptionTitleBar *>(option);
+        const auto *caption = dynamic_cast<const TitleBarCaption *>(widget);
+        if (!bar || !caption) {
+            QProxyStyle::drawComplexControl(CC_TitleBar, option, painter, widget);
+            return;
+        }
+        QStyleOptionTitleBar withCaption = *bar;
+        const QRect label = subControlRect(CC_TitleBar, bar, SC_TitleBarLabel, widget);
+        withCaption.text = caption->TitleBarText(painter->fontMetrics(), label.width());
+        QProxyStyle::drawComplexControl(CC_TitleBar, &withCaption, painter, widget);
+    }
+
+    // A scroll bar as it was last drawn in the same state. The platform style fills its tall
+    // groove in slices on a thread pool, and the hand-offs cost more than the picture: the MDI
+    // area's scroll bars are drawn anew at each refresh, mostly unchanged.
+    void drawScrollBar(const QStyleOptionComplex *option, QPainter *painter,
+                       const QWidget *widget) const
+    {
+        const auto *bar = qstyleoption_cast<const QStyleOptionSlider *>(option);
+        if (!bar || option->rect.isEmpty()) {
+            QProxyStyle::drawComplexControl(CC_ScrollBar, option, painter, widget);
             return;
         }
         const qreal scale = painter->device()->devicePixelRatio();
@@ -83,20 +120,13 @@ public:
             QStyleOptionSlider atOrigin = *bar;
             atOrigin.rect.moveTo(0, 0);
             QPainter onPicture(&picture);
-            QProxyStyle::drawComplexControl(control, &atOrigin, &onPicture, widget);
+            QProxyStyle::drawComplexControl(CC_ScrollBar, &atOrigin, &onPicture, widget);
             onPicture.end();
             QPixmapCache::insert(key, picture);
         }
         painter->drawPixmap(bar->rect.topLeft(), picture);
     }
 
-    void unpolish(QApplication *application) override
-    {
-        pictures.clear(); // a new theme may bring new pictures
-        QProxyStyle::unpolish(application);
-    }
-
-private:
     mutable QHash<int, QIcon> pictures;
 };
 

@@ -8,6 +8,7 @@
 #include <utility>
 
 class QAction;
+class QFontMetrics;
 
 // The program's application object: the title every error box carries, the classic light
 // palette of the forms whatever the desktop's theme, the hint of whatever is under the mouse or
@@ -75,6 +76,20 @@ private:
 
 // The one application object; it exists from the start of main to its end.
 extern TApplication *Application;
+
+// A window whose title bar shows a caption of its own rather than its window title (an MDI
+// child's frame). The application's style hands the caption to the platform style with the
+// rest of the title bar, which draws it in the colours it gives the bar: a desktop theme's
+// caption text on the theme's bar, white on a classic blue one.
+class TitleBarCaption
+{
+public:
+    // The caption as it fits `width` pixels in `metrics`.
+    virtual QString TitleBarText(const QFontMetrics &metrics, int width) const = 0;
+
+protected:
+    ~TitleBarCaption() = default;
+};
 
 // Button face, window text and highlight as the forms' declared colours were chosen against:
 // light, whatever the desktop's theme.

@@ -1,6 +1,7 @@
 #include "mdi_frame.h"
 
 #include "accessible.h"
+#include "application.h"
 #include "main_menu.h"
 
 #include <QAccessibleWidget>
@@ -11,21 +12,19 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QStyle>
-#include <QStyleOptionTitleBar>
 
 #include <algorithm>
 
 namespace {
 
-// A child's frame that draws its caption itself. QMdiSubWindow measures and elides its title
-// text at nearly every event it handles (a hundred and more while a child opens), which made
-// opening drive windows slow; this frame keeps its own title empty, takes the caption from the
-// form, and elides it only when it paints, once per width.
-class ChildFrame : public QMdiSubWindow
+// A child's frame that shows the form's caption in its title bar without taking it as its
+// title. QMdiSubWindow measures and elides its title text at nearly every event it handles (a
+// hundred and more while a child opens), which made opening drive windows slow; this frame
+// keeps its own title empty, takes the caption from the form, and elides it only when the
+// title bar is drawn, once per width.
+class ChildFrame : public QMdiSubWindow, public TitleBarCaption
 {
 public:
     explicit ChildFrame(QWidget *form)
@@ -64,12 +63,21 @@ public:
 
     QString Caption() const { return caption; }
 
+    QString TitleBarText(const QFontMetrics &metrics, int width) const override
+    {
+        if (elided.isNull() || elidedWidth != width) {
+            elided = metrics.elidedText(caption, Qt::ElideRight, width);
+            elidedWidth = width;
+        }
+        return elided;
+    }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (watched == widget() && event->type() == QEvent::WindowTitleChange) {
             caption = widget()->windowTitle();
-            elided.clear();
+            elided = QString();
             update();
             return false;
         }
@@ -89,37 +97,12 @@ protected:
         return QMdiSubWindow::eventFilter(watched, event);
     }
 
-    void paintEvent(QPaintEvent *event) override
-    {
-        QMdiSubWindow::paintEvent(event);
-        QStyleOptionTitleBar option;
-        option.initFrom(this);
-        option.titleBarFlags = windowFlags();
-        option.titleBarState = windowState();
-        const bool active = mdiArea() && mdiArea()->activeSubWindow() == this;
-        if (active) {
-            option.state |= QStyle::State_Active;
-            option.titleBarState |= QStyle::State_Active;
-        }
-        option.rect =
-            QRect(0, 0, width(), style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, this));
-        const QRect label =
-            style()->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarLabel, this);
-        if (elided.isEmpty() || elidedWidth != label.width()) {
-            elided = fontMetrics().elidedText(caption, Qt::ElideRight, label.width());
-            elidedWidth = label.width();
-        }
-        QPainter painter(this);
-        painter.setPen(palette().color(active ? QPalette::HighlightedText : QPalette::WindowText));
-        painter.drawText(label, Qt::AlignCenter | Qt::TextSingleLine, elided);
-    }
-
 private:
     std::function<void(QMdiSubWindow *)> gone;
     QList<QAction *> systemEntries;
     QString caption;
-    QString elided;
-    int elidedWidth = -1;
+    mutable QString elided;
+    mutable int elidedWidth = -1;
     bool iconChanging = false;
 };
 

@@ -1,13 +1,12 @@
 #!/usr/bin/env python3
-"""Reads what a screenshot of Volumo shows, for scripts/windows check:
+"""Reads what a screenshot of Volumo shows, for the Wine check (check.py), which imports it; by
+hand:
   screen.py charts <png>          "<blue pixels> <fuchsia pixels>" (the exact colours), then one
                                   line per chart: a patch of at least 300 pixels of blue,
                                   fuchsia and their blends (the slices' smoothed edges), as
                                   "<pixels> <x> <y> <width> <height>"
   screen.py ticker <png> <png>    the about dialog's ticker (aqua on navy) in both: "moved",
                                   "still" or "none"
-  screen.py words <tsv> <word>    the centre "x y" of the first word tesseract read as <word>,
-                                  its boxes scaled back by the factor in $SCALE
 """
 import subprocess
 import sys
@@ -33,6 +32,8 @@ def pixel(data, width, x, y):
 
 
 def charts(png):
+    """The exact blue and fuchsia pixels, and the charts as (pixels, x, y, width, height), top
+    to bottom."""
     width, height, data = load(png)
     wanted = set()
     blue = fuchsia = 0
@@ -47,7 +48,6 @@ def charts(png):
             # of title bars nor the smoothed edges against white.
             if p[2] > 200 and p[1] < 40:
                 wanted.add((x, y))
-    print(blue, fuchsia)
     seen = set()
     patches = []
     for start in wanted:
@@ -88,8 +88,7 @@ def charts(png):
                     break
             if merged:
                 break
-    for patch in sorted(patches, key=lambda p: (p[2], p[1])):
-        print(*patch)
+    return blue, fuchsia, sorted(patches, key=lambda p: (p[2], p[1]))
 
 
 def ticker_text(png):
@@ -109,32 +108,22 @@ def ticker_text(png):
 
 
 def ticker(first, second):
+    """Whether the ticker's text moved from one picture to the other: "moved", "still", or
+    "none" where a picture shows no ticker."""
     a, b = ticker_text(first), ticker_text(second)
     if a is None or b is None:
-        print("none")
-    else:
-        print("moved" if a != b else "still")
-
-
-def words(tsv, word, scale):
-    with open(tsv, encoding="utf-8") as lines:
-        for line in lines:
-            fields = line.rstrip("\n").split("\t")
-            if len(fields) == 12 and fields[11].strip() == word:
-                left, top, w, h = (int(v) for v in fields[6:10])
-                print((left + w // 2) // scale, (top + h // 2) // scale)
-                return
-    sys.exit(1)
+        return "none"
+    return "moved" if a != b else "still"
 
 
 if __name__ == "__main__":
     command = sys.argv[1]
     if command == "charts":
-        charts(sys.argv[2])
+        blue, fuchsia, patches = charts(sys.argv[2])
+        print(blue, fuchsia)
+        for patch in patches:
+            print(*patch)
     elif command == "ticker":
-        ticker(sys.argv[2], sys.argv[3])
-    elif command == "words":
-        import os
-        words(sys.argv[2], sys.argv[3], int(os.environ.get("SCALE", "1")))
+        print(ticker(sys.argv[2], sys.argv[3]))
     else:
         sys.exit("unknown command " + command)

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyleOptionSlider>
+#include <QStyleOptionTitleBar>
 #include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -215,5 +216,68 @@ TEST(ScrollBars, KeptPicturesLookAsTheStyleDrawsThemInEveryState)
             << "maximum " << row.maximum << ", value " << row.value << ", enabled " << row.enabled;
         EXPECT_NE(seen, previous) << "a new state shows a new picture";
         previous = seen;
+    }
+}
+
+namespace {
+
+// A window that keeps a caption of its own, as an MDI child's frame does.
+class CaptionedWindow : public QWidget, public TitleBarCaption
+{
+public:
+    QString TitleBarText(const QFontMetrics &metrics, int width) const override
+    {
+        return metrics.elidedText(QStringLiteral("Laufwerksbelegung C:\\"), Qt::ElideRight, width);
+    }
+};
+
+} // namespace
+
+TEST(TitleBars, ACaptionOfItsOwnIsDrawnByTheStyleUnderneathAsItDrawsATitle)
+{
+    // The bar as QMdiSubWindow hands it over, with no title, drawn through the application's
+    // style, beside the style underneath drawing the same bar with the caption as its title:
+    // the caption comes in the colours that style gives the bar, active or not.
+    QStyle *ours = QApplication::style();
+    QStyle *base = static_cast<QProxyStyle *>(ours)->baseStyle();
+    CaptionedWindow window;
+    window.resize(300, 100);
+    const auto drawn = [&](QStyle *style, const QStyleOptionTitleBar &bar, bool captioned) {
+        QImage image(bar.rect.size(), QImage::Format_RGB32);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        QStyleOptionTitleBar option = bar;
+        if (captioned) {
+            const QRect label =
+                style->subControlRect(QStyle::CC_TitleBar, &bar, QStyle::SC_TitleBarLabel, &window);
+            option.text = window.TitleBarText(painter.fontMetrics(), label.width());
+        }
+        style->drawComplexControl(QStyle::CC_TitleBar, &option, &painter, &window);
+        painter.end();
+        return image;
+    };
+
+    const struct
+    {
+        const char *name;
+        bool active;
+        int width;
+    } rows[] = {{"active", true, 300}, {"inactive", false, 300}, {"active, elided", true, 120}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QStyleOptionTitleBar bar;
+        bar.initFrom(&window);
+        bar.rect = QRect(0, 0, row.width, 22);
+        bar.subControls = QStyle::SC_All;
+        bar.titleBarFlags = Qt::SubWindow | Qt::WindowSystemMenuHint | Qt::WindowTitleHint |
+                            Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+        bar.palette.setCurrentColorGroup(row.active ? QPalette::Active : QPalette::Inactive);
+        if (row.active) {
+            bar.state |= QStyle::State_Active;
+            bar.titleBarState |= QStyle::State_Active;
+        }
+        const QImage seen = drawn(ours, bar, false);
+        EXPECT_EQ(seen, drawn(base, bar, true));
+        EXPECT_NE(seen, drawn(base, bar, false)) << "the caption shows";
     }
 }

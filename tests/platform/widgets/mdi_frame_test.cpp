@@ -1,4 +1,5 @@
 #include "../../gui_helpers.h"
+#include "application.h"
 
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -394,4 +395,24 @@ TEST(MdiFrame, F10AndALoneAltEnterTheMenuBar)
     QTest::keyClick(bar, Qt::Key_F10);
     EXPECT_EQ(QApplication::focusWidget(), child);
     style->setBaseStyle(nullptr);
+}
+
+TEST(MdiFrame, TheTitleBarShowsTheFormsCaptionAsItIsNowWithoutTakingItAsTitle)
+{
+    TestFrame frame;
+    ASSERT_TRUE(ShowActive(&frame.window));
+    QWidget *child = frame.addChild(QStringLiteral("Laufwerksbelegung C:\\"));
+    QMdiSubWindow *subWindow = frame.mdi.SubWindowOf(child);
+    const auto *caption = dynamic_cast<const TitleBarCaption *>(subWindow);
+    ASSERT_NE(caption, nullptr);
+    const QFontMetrics metrics(subWindow->font());
+    const int narrow = metrics.horizontalAdvance(QStringLiteral("Laufwerk…"));
+
+    const QString elided = caption->TitleBarText(metrics, narrow);
+    EXPECT_TRUE(elided.endsWith(QChar(0x2026)) && elided.size() < 21) << elided.toStdString();
+    EXPECT_EQ(caption->TitleBarText(metrics, 400), QStringLiteral("Laufwerksbelegung C:\\"));
+    child->setWindowTitle(QStringLiteral("Laufwerksbelegung D:\\"));
+    EXPECT_EQ(caption->TitleBarText(metrics, 400), QStringLiteral("Laufwerksbelegung D:\\"))
+        << "the same width, the new caption";
+    EXPECT_TRUE(subWindow->windowTitle().isEmpty());
 }
