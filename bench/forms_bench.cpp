@@ -2,11 +2,13 @@
 // start-up to the first complete frame beside a bare main window with an empty MDI area; and
 // the peak memory of both, each measured in a process of its own. Then the live program: a
 // sample of 24 drive windows whose figures stay as they are, and how often the idle program
-// wakes up, on the screen and minimised.
+// wakes up, on the screen and minimised; and showing another machine's 8 volumes beside a
+// refresh of this machine's 8.
 #include "Main.h"
 #include "Program.h"
 #include "application.h"
 #include "host_volume_source.h"
+#include "remote_volume_source.h"
 #include "volume_sampler.h"
 #include "volume_source_fake.h"
 #include "volume_watcher.h"
@@ -347,6 +349,55 @@ void PeakMemory(benchmark::State &state)
     state.counters["above_MB"] = static_cast<double>(volumo - bare) / 1024;
 }
 
+// Another machine with 8 volumes, as a Prometheus server's snapshot has it, beside this machine
+// with 8 drives: showing the other machine (its source in place of this one's, and the refresh
+// that follows) and this one's refresh, in turns.
+void SwitchToAMachineWith8Volumes(benchmark::State &state)
+{
+    FakeVolumeSource local;
+    for (char16_t letter = u'C'; letter < u'C' + 8; ++letter)
+        local.setDriveGB(letter, 931 + letter, 400);
+    auto snapshot = std::make_shared<FleetSnapshot>();
+    Machine machine;
+    machine.instance = "host-b:9100";
+    machine.up = true;
+    for (int i = 0; i < 8; ++i) {
+        RemoteFilesystem filesystem;
+        filesystem.mountPoint = i == 0 ? "/" : "/data" + std::to_string(i);
+        filesystem.device = "/dev/sd" + std::string(1, static_cast<char>('a' + i)) + "1";
+        filesystem.fsType = "ext4";
+        filesystem.sizeBytes = (int64_t{931} + i) << 30;
+        filesystem.availBytes = int64_t{400} << 30;
+        machine.filesystems.push_back(filesystem);
+    }
+    snapshot->machines.push_back(machine);
+    RemoteVolumeSource remote(machine.instance);
+    remote.SetSnapshot(snapshot);
+
+    Program program(local);
+    TMainForm &main = program.Main();
+    main.show();
+    refreshOnce(main);
+    std::vector<double> switches;
+    std::vector<double> refreshes;
+    const auto timed = [&](VolumeSource &source) {
+        const auto begin = std::chrono::steady_clock::now();
+        program.UseVolumes(source);
+        refreshOnce(main);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    };
+    for (auto _ : state) {
+        const double there = timed(remote);
+        state.SetIterationTime(there);
+        switches.push_back(there);
+        refreshes.push_back(timed(local));
+    }
+    program.UseVolumes(local);
+    state.counters["windows"] = main.MDIChildCount();
+    state.counters["local_ms"] = median(refreshes) * 1000;
+    state.counters["ratio"] = pairedRatio(switches, refreshes);
+}
+
 // Counts the paint events any widget receives.
 class PaintCounter : public QObject
 {
@@ -426,6 +477,10 @@ BENCHMARK(Refresh24DriveWindows)->UseManualTime()->Iterations(40)->Unit(benchmar
 BENCHMARK(StartUpToFirstFrame)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(Sample24NothingChanged)->Unit(benchmark::kMicrosecond);
+BENCHMARK(SwitchToAMachineWith8Volumes)
+    ->UseManualTime()
+    ->Iterations(40)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(IdleWakeUps)->Iterations(1)->Unit(benchmark::kSecond);
 
 int main(int argc, char **argv)

@@ -68,6 +68,9 @@ public:
     virtual ~VolumeSource() = default;
 
     virtual std::unique_ptr<Pass> open() = 0;
+
+    // The machine the volumes are on, for people; empty for this one.
+    virtual std::string machine() const { return {}; }
 };
 
 // The roots of drive numbers `first` to `last`, in that order (either way round).

@@ -115,9 +115,10 @@ void TMDIChild::createMenu()
                         });
 }
 
-void TMDIChild::ShowDrive(const DriveReport &drive)
+void TMDIChild::ShowDrive(const DriveReport &drive, const std::string &onMachine)
 {
     number = drive.number;
+    machine = onMachine;
     key = drive.key;
     description = drive.description;
     const QString root = QString::fromStdU16String(DriveRoot(drive.number));
@@ -148,7 +149,7 @@ void TMDIChild::ShowFigures(const DriveStats &stats)
 
 void TMDIChild::ShowFilling(FillMark fillMark, const std::string &full)
 {
-    const QString caption = QString::fromStdString(DriveCaption(number, {}, fillMark));
+    const QString caption = QString::fromStdString(DriveCaption(number, machine, fillMark));
     if (windowTitle() != caption) {
         setWindowTitle(caption);
         // The title bar's icon turns into a warning sign while the volume fills up.

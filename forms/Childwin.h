@@ -23,9 +23,10 @@ public:
 
     static constexpr QSize DesignClientSize{301, 313};
 
-    // Shows one drive: caption and chart title from its root text ("C:\"), the occupied and
-    // the free point, the mount it stands for as the chart's hint, and the six figures.
-    void ShowDrive(const DriveReport &drive);
+    // Shows one drive: caption and chart title from its root text ("C:\") and the machine it is
+    // on where that is not this one, the occupied and the free point, the mount it stands for as
+    // the chart's hint, and the six figures.
+    void ShowDrive(const DriveReport &drive, const std::string &machine = {});
     // The drive's figures as they are now, in place: only a text or a slice that changed is
     // drawn again.
     void ShowFigures(const DriveStats &stats);
@@ -78,4 +79,5 @@ private:
     DriveNo number = 0;
     std::string key;
     std::string description;
+    std::string machine;
 };

@@ -18,6 +18,15 @@ MenuEntries FillMenu(MainMenu *menu, MenuOwner owner, const MenuEntries &shared)
 
     MenuEntries entries;
     entries.Datei1 = top("&Datei", "Dateioperationen");
+    entries.RechnerVerbinden = shared.RechnerVerbinden;
+    if (entries.RechnerVerbinden) {
+        entries.Datei1->addAction(entries.RechnerVerbinden);
+    } else {
+        entries.RechnerVerbinden =
+            item(entries.Datei1, "Rechner &verbinden…",
+                 "Die Laufwerke anderer Rechner von einem Prometheus-Server lesen");
+    }
+    entries.Datei1->addSeparator();
     entries.Ende1 = item(entries.Datei1, "&Beenden", "Programm beenden");
     entries.Edit1 = top("&Ansicht", "Ansicht aktualisieren, ...");
     entries.Aktualisieren =
@@ -36,6 +45,23 @@ MenuEntries FillMenu(MainMenu *menu, MenuOwner owner, const MenuEntries &shared)
                  "Melden, wenn ein Laufwerk bald voll ist, und es im Fenster kennzeichnen");
         entries.WarnungenAnzeigen->setCheckable(true);
         entries.WarnungenAnzeigen->setChecked(true);
+    }
+    entries.Rechner1 = shared.Rechner1;
+    entries.DieserRechner = shared.DieserRechner;
+    entries.AlleRechner = shared.AlleRechner;
+    if (entries.Rechner1) {
+        menu->AddMenu(entries.Rechner1);
+    } else {
+        entries.Rechner1 = menu->AddMenu(QStringLiteral("&Rechner"),
+                                         QStringLiteral("Rechner wählen, dessen Laufwerke die "
+                                                        "Fenster zeigen"));
+        entries.DieserRechner =
+            item(entries.Rechner1, "&Dieser Rechner", "Die Laufwerke dieses Rechners zeigen");
+        entries.DieserRechner->setCheckable(true);
+        entries.DieserRechner->setChecked(true);
+        entries.Rechner1->addSeparator();
+        entries.AlleRechner = item(entries.Rechner1, "&Alle Rechner…",
+                                   "Die Laufwerke aller Rechner in einer Tabelle");
     }
     entries.Window1 = top("&Fenster", "Befehle zum Anordnen von Fenstern", true);
     entries.WindowCascadeItem =

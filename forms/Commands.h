@@ -16,6 +16,8 @@ class MainMenu;
 struct MenuEntries
 {
     QMenu *Datei1 = nullptr;
+    // One for all menus, the main window's.
+    QAction *RechnerVerbinden = nullptr;
     QAction *Ende1 = nullptr;
     QMenu *Edit1 = nullptr;
     QAction *Aktualisieren = nullptr;
@@ -24,6 +26,11 @@ struct MenuEntries
     QAction *Anordnung1 = nullptr;
     // Checkable, and one for all menus: the main window's.
     QAction *WarnungenAnzeigen = nullptr;
+    // The machines whose volumes the windows can show: one menu for all, the main window's,
+    // filled as the machines become known.
+    QMenu *Rechner1 = nullptr;
+    QAction *DieserRechner = nullptr;
+    QAction *AlleRechner = nullptr;
     QMenu *Window1 = nullptr;
     QAction *WindowCascadeItem = nullptr;
     QAction *WindowTileItem = nullptr;

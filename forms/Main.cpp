@@ -4,6 +4,8 @@
 #include "Anordn.h"
 #include "Childwin.h"
 #include "Gesview.h"
+#include "Rechner.h"
+#include "Verbinden.h"
 #include "application.h"
 #include "buttons.h"
 #include "chart.h"
@@ -52,6 +54,11 @@ protected:
         painter.drawLine(0, height() - 1, width(), height() - 1);
     }
 };
+
+QString mainTitle()
+{
+    return QStringLiteral("Volumo von den Volumo-Entwicklern - Version 2.5.1");
+}
 
 } // namespace
 
@@ -118,6 +125,9 @@ void TMainForm::createMenu()
                             {Aktualisieren, &TMainForm::AktualisierenClick},
                             {Anordnung1, &TMainForm::Anordnung1Click},
                             {WarnungenAnzeigen, &TMainForm::WarnungenAnzeigenClick},
+                            {RechnerVerbinden, &TMainForm::RechnerVerbindenClick},
+                            {DieserRechner, &TMainForm::DieserRechnerClick},
+                            {AlleRechner, &TMainForm::AlleRechnerClick},
                             {WindowCascadeItem, &TMainForm::WindowCascadeItemClick},
                             {WindowTileItem, &TMainForm::WindowTileItemClick},
                             {WindowArrangeItem, &TMainForm::WindowArrangeItemClick},
@@ -172,7 +182,7 @@ void TMainForm::FormCreate(QObject *)
             EventHandler([this] { DisplayHint(Application); }));
     connect(Screen, &FormScreen::ActiveFormChanged, this,
             EventHandler([this] { UpdateMenuItems(Screen); }));
-    setWindowTitle(QStringLiteral("Volumo von den Volumo-Entwicklern - Version 2.5.1"));
+    setWindowTitle(mainTitle());
 }
 
 void TMainForm::FormDestroy(QObject *)
@@ -239,6 +249,62 @@ void TMainForm::WarnungenAnzeigenClick(QObject *)
     Settings.ShowWarnings = WarnungenAnzeigen->isChecked();
 }
 
+void TMainForm::RechnerVerbindenClick(QObject *)
+{
+    if (!Verbinden)
+        return;
+    Screen->ShowModal(Verbinden);
+    if (const std::optional<PrometheusConnection> connection = Verbinden->Accepted())
+        emit ConnectionChosen(*connection);
+}
+
+void TMainForm::DieserRechnerClick(QObject *)
+{
+    emit MachineChosen(QString());
+}
+
+void TMainForm::AlleRechnerClick(QObject *)
+{
+    if (AlleRechnerDialog)
+        Screen->ShowModal(AlleRechnerDialog);
+}
+
+void TMainForm::ShowMachines(const std::vector<MachineEntry> &offered, const QString &shown)
+{
+    // The menu is made anew only when what it offers changed: it may be open.
+    if (offered != machines) {
+        machines = offered;
+        for (QAction *entry : machineActions)
+            delete entry;
+        machineActions.clear();
+        for (const MachineEntry &machine : machines) {
+            QAction *entry = new QAction(machine.text, Rechner1);
+            entry->setCheckable(true);
+            entry->setStatusTip(QStringLiteral("Die Laufwerke dieses Rechners zeigen"));
+            entry->setData(machine.instance);
+            Rechner1->insertAction(AlleRechner, entry);
+            connect(
+                entry, &QAction::triggered, this,
+                EventHandler([this, instance = machine.instance] { emit MachineChosen(instance); }),
+                Qt::QueuedConnection);
+            machineActions.push_back(entry);
+        }
+        if (!machineActions.empty())
+            machineActions.push_back(Rechner1->insertSeparator(AlleRechner));
+    }
+    DieserRechner->setChecked(shown.isEmpty());
+    for (QAction *entry : machineActions) {
+        if (entry->isCheckable())
+            entry->setChecked(!shown.isEmpty() && entry->data().toString() == shown);
+    }
+}
+
+void TMainForm::ShowMachine(const QString &name, const QString &condition)
+{
+    setWindowTitle(name.isEmpty() ? mainTitle() : mainTitle() + QStringLiteral(" \u2013 ") + name);
+    StatusBar1->SetPanelText(1, condition);
+}
+
 void TMainForm::ScanDrives(QObject *Sender)
 {
     ShowStatusMessage(QStringLiteral("Scanne Laufwerke, ..."));
@@ -265,7 +331,7 @@ void TMainForm::ScanDrives(QObject *Sender)
             auto made = std::make_unique<TMDIChild>();
             TMDIChild *child = made.get();
             CurrentChild = child;
-            child->ShowDrive(drive);
+            child->ShowDrive(drive, volumes->machine());
             child->DBChart1->SetView3D(Settings.Chart3D);
             if (const std::optional<SeriesKind> kind = SeriesKindOf(Settings.ChartKind))
                 ChangeSeriesKind(child->Series1, *kind);

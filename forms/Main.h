@@ -4,6 +4,7 @@
 #include "drive_report.h"
 #include "drive_stats.h"
 #include "form_screen.h"
+#include "prometheus_connection.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -11,7 +12,9 @@
 class MdiFrame;
 class QMdiArea;
 class QFrame;
+class TAlleRechner;
 class TBitBtn;
+class TVerbinden;
 class MainMenu;
 class TMDIChild;
 class TSpeedButton;
@@ -54,6 +57,33 @@ public:
     void AktualisierenClick(QObject *Sender);
     void Anordnung1Click(QObject *Sender);
     void WarnungenAnzeigenClick(QObject *Sender);
+    void RechnerVerbindenClick(QObject *Sender);
+    void DieserRechnerClick(QObject *Sender);
+    void AlleRechnerClick(QObject *Sender);
+
+    // Another machine the "Rechner" menu offers: Prometheus' name for it, and its entry's text.
+    struct MachineEntry
+    {
+        QString instance;
+        QString text;
+        bool operator==(const MachineEntry &) const = default;
+    };
+    // The machines the menu offers, and the one shown (empty: this one).
+    void ShowMachines(const std::vector<MachineEntry> &machines, const QString &shown);
+    // The machine the windows show, in the title (empty: this one), and how its figures stand,
+    // in the status bar's second panel (empty where there is nothing to say).
+    void ShowMachine(const QString &name, const QString &condition);
+
+    // The dialogs of the other machines, once made.
+    TVerbinden *Verbinden = nullptr;
+    TAlleRechner *AlleRechnerDialog = nullptr;
+
+signals:
+    // The user chose a machine (an empty instance: this one), or a server to connect to.
+    void MachineChosen(const QString &instance);
+    void ConnectionChosen(const PrometheusConnection &connection);
+
+public:
     void WindowCascadeItemClick(QObject *Sender);
     void WindowTileItemClick(QObject *Sender);
     void WindowArrangeItemClick(QObject *Sender);
@@ -106,6 +136,8 @@ private:
     QPointer<TMDIChild> CurrentChild;
     std::vector<WindowedDrive> shownDrives;
     VolumeSource *volumes = nullptr;
+    std::vector<MachineEntry> machines;
+    std::vector<QAction *> machineActions;
 
     // Its activation runs the refresh; it hands the focus to its active child.
     FormRegistration registration;

@@ -4,17 +4,21 @@
 #include "Anordn.h"
 #include "Gesview.h"
 #include "Main.h"
+#include "Rechner.h"
+#include "Verbinden.h"
 #include "application.h"
 #include "desktop_notifier.h"
 #include "fonts.h"
 #include "form_screen.h"
 #include "link_opener.h"
+#include "machines.h"
 #include "separator_watcher.h"
 #include "volume_follower.h"
 #include "volume_sampler.h"
 
 #include <QIcon>
 #include <QMenuBar>
+#include <QSettings>
 
 // The pictures live in a static library, whose resources are not registered on their own.
 static void registerPictures()
@@ -43,6 +47,8 @@ Program::Program(VolumeSource &volumes, VolumeWatcher *changes,
     (new TFormInfo(main.get()))->SetOpener(opener.get());
     new TGESAMT(main.get());
     new Tanordnung(main.get());
+    main->Verbinden = new TVerbinden(main.get());
+    main->AlleRechnerDialog = new TAlleRechner(main.get());
     UseVolumes(volumes);
     if (changes) {
         if (!this->notifier)
@@ -52,10 +58,19 @@ Program::Program(VolumeSource &volumes, VolumeWatcher *changes,
         QObject::connect(sampler.get(), &VolumeSampler::MountsChanged, follower.get(),
                          &VolumeFollower::Recheck);
     }
+    settings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                           QStringLiteral("Volumo"), QStringLiteral("Volumo"));
+    machines = std::make_unique<Machines>(
+        *main, volumes, *settings, [this](VolumeSource &source) { UseVolumes(source); },
+        [this] {
+            if (follower)
+                follower->Recheck();
+        });
 }
 
 Program::~Program()
 {
+    machines.reset();
     sampler.reset();
     follower.reset();
     // What the program set, it clears: nothing of the forms may reach past the program's end.

@@ -6,6 +6,8 @@
 #include <memory>
 
 class LinkOpener;
+class Machines;
+class QSettings;
 class SeparatorWatcher;
 class TMainForm;
 class FormScreen;
@@ -45,6 +47,8 @@ public:
     // followed.
     VolumeFollower *Follower() const { return follower.get(); }
     VolumeSampler *Sampler() const { return sampler.get(); }
+    // This machine and the others a Prometheus server knows.
+    Machines &Fleet() const { return *machines; }
 
 private:
     VolumeSource *volumes;
@@ -57,4 +61,7 @@ private:
     // Refer to the main window: go first.
     std::unique_ptr<VolumeFollower> follower;
     std::unique_ptr<VolumeSampler> sampler;
+    // What is remembered for the next start: the Prometheus server connected to.
+    std::unique_ptr<QSettings> settings;
+    std::unique_ptr<Machines> machines;
 };

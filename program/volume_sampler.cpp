@@ -184,8 +184,12 @@ void VolumeSampler::follow(TMDIChild *child, const VolumeSpace &space)
     if (track.memory.NoticeDue(level, space.totalBytes, space.freeBytes, time) &&
         level != WarningLevel::None) {
         const std::u16string root = DriveRoot(child->Drive());
+        std::string drive(root.begin(), root.end());
+        // Another machine's drive is named with its machine: "C:\ auf host-b".
+        if (const VolumeSource *source = main.Volumes(); source && !source->machine().empty())
+            drive += " auf " + source->machine();
         notifier->Notify(
-            text(trackKey(child)), text(WarningTitle(level, std::string(root.begin(), root.end()))),
+            text(trackKey(child)), text(WarningTitle(level, drive)),
             text(WarningText(space.totalBytes, space.freeBytes, timeToFull, child->Description())),
             level == WarningLevel::Critical ? DesktopNotifier::Urgency::Critical
                                             : DesktopNotifier::Urgency::Normal);

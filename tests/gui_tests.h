@@ -4,6 +4,7 @@
 #include "fonts.h"
 #include "form_screen.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -15,6 +16,9 @@ enum class TestScreen { Shared, EachProgram };
 // one screen object; the form tests start a whole program each, screen included.
 inline int RunGuiTests(int argc, char **argv, TestScreen screens = TestScreen::Shared)
 {
+    // What the program remembers goes to a folder of the run's own, never the user's.
+    const QTemporaryDir configuration;
+    qputenv("XDG_CONFIG_HOME", configuration.path().toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
         qEnvironmentVariable("QT_QPA_PLATFORM") == QStringLiteral("offscreen"))
         qputenv("QT_QPA_PLATFORM", VOLUMO_TEST_PLATFORM);

@@ -27,6 +27,11 @@ QMenu *MainMenu::AddMenu(const QString &caption, const QString &hint)
     return menu;
 }
 
+void MainMenu::AddMenu(QMenu *shared)
+{
+    items.push_back(shared);
+}
+
 QAction *MainMenu::AddItem(QMenu *menu, const QString &caption, const QString &hint)
 {
     QAction *action = menu->addAction(caption);

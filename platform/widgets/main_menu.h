@@ -24,6 +24,8 @@ public:
 
     // A top-level entry; `caption` may mark its access letter with '&'.
     QMenu *AddMenu(const QString &caption, const QString &hint);
+    // Another form's top-level entry, shared: whatever it holds shows in both.
+    void AddMenu(QMenu *shared);
     // A command in a drop-down.
     QAction *AddItem(QMenu *menu, const QString &caption, const QString &hint);
 

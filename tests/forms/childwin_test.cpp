@@ -137,27 +137,59 @@ TEST_F(DriveWindow, MenuEntriesForwardToTheMainWindow)
             EXPECT_TRUE(item->shortcut().isEmpty());
         }
     }
-    EXPECT_EQ(entries,
-              (QStringList{"&Datei", "&Beenden", "&Ansicht", "&Aktualisieren", "&Gesamtübersicht",
-                           "&Optionen", "&Programmeinstellungen", "&Warnungen anzeigen", "&Fenster",
-                           "Ü&berlappend", "&Nebeneinander", "&Symbole anordnen",
-                           "&Alle verkleinern", "&?", "&Info"}));
+    EXPECT_EQ(entries, (QStringList{"&Datei",
+                                    "Rechner &verbinden…",
+                                    "",
+                                    "&Beenden",
+                                    "&Ansicht",
+                                    "&Aktualisieren",
+                                    "&Gesamtübersicht",
+                                    "&Optionen",
+                                    "&Programmeinstellungen",
+                                    "&Warnungen anzeigen",
+                                    "&Rechner",
+                                    "&Dieser Rechner",
+                                    "",
+                                    "&Alle Rechner…",
+                                    "&Fenster",
+                                    "Ü&berlappend",
+                                    "&Nebeneinander",
+                                    "&Symbole anordnen",
+                                    "&Alle verkleinern",
+                                    "&?",
+                                    "&Info"}));
     EXPECT_EQ(hints, (QStringList{
-                         "", "Programm beenden", "", "Sämtliche Laufwerke neu scannen",
-                         "Gesamtübersicht anzeigen", "", "Programmeinstellungen",
+                         "",
+                         "Die Laufwerke anderer Rechner von einem Prometheus-Server lesen",
+                         "",
+                         "Programm beenden",
+                         "",
+                         "Sämtliche Laufwerke neu scannen",
+                         "Gesamtübersicht anzeigen",
+                         "",
+                         "Programmeinstellungen",
                          "Melden, wenn ein Laufwerk bald voll ist, und es im Fenster kennzeichnen",
-                         "Befehle zum Anordnen von Fenstern", "Fenster überlappend anordnen",
+                         "Rechner wählen, dessen Laufwerke die Fenster zeigen",
+                         "Die Laufwerke dieses Rechners zeigen",
+                         "",
+                         "Die Laufwerke aller Rechner in einer Tabelle",
+                         "Befehle zum Anordnen von Fenstern",
+                         "Fenster überlappend anordnen",
                          "Fenster nicht überlappend anordnen",
                          "Fenstersymbole am unteren Rand des Hauptfensters anordnen",
-                         "Alle Fenster verkleinern", "Hilfethemen", "Info über Volumo"}));
+                         "Alle Fenster verkleinern",
+                         "Hilfethemen",
+                         "Info über Volumo"}));
 
-    // The run's warnings are switched in one place, whichever menu shows the entry.
+    // The run's warnings and the machines are in one place, whichever menu shows them.
     EXPECT_EQ(menu->Items()[2]->actions()[1], program.main->WarnungenAnzeigen);
     EXPECT_TRUE(program.main->WarnungenAnzeigen->isChecked());
+    EXPECT_EQ(menu->Items()[3], program.main->Rechner1);
+    EXPECT_EQ(menu->Items()[0]->actions()[0], program.main->RechnerVerbinden);
 
     // "Nebeneinander" from the drive window lays the grid out through the main window.
     program.main->Frame()->SetBounds(child, QRect(200, 200, 100, 100));
-    menu->Items()[3]->actions()[1]->trigger(); // runs once back in the event loop
+    menu->Items()[4]->actions()[1]->trigger(); // runs once back in the event loop
     EXPECT_TRUE(
         WaitFor([&] { return program.main->Frame()->Bounds(child).topLeft() == QPoint(); }));
 

@@ -210,7 +210,7 @@ TEST_F(MainForm, MenuOfTheFrontDriveWindowOrTheFramesOwn)
 {
     TMainForm *main = program.main;
     ASSERT_TRUE(WaitFor([&] { return main->MDIChildCount() == 2; }));
-    const QStringList bar = {"&Datei", "&Ansicht", "&Optionen", "&Fenster", "&?"};
+    const QStringList bar = {"&Datei", "&Ansicht", "&Optionen", "&Rechner", "&Fenster", "&?"};
     EXPECT_EQ(barEntries(main), bar);
     // The drive window's bar: every entry enabled, "Gesamtübersicht" among them.
     for (QAction *top : main->menuBar()->actions()) {

@@ -13,6 +13,7 @@ class TGESAMT;
 class TMainForm;
 class TMDIChild;
 class Tanordnung;
+class Machines;
 class VolumeFollower;
 class VolumeSampler;
 class VolumeWatcher;
@@ -58,6 +59,9 @@ public:
     void StandardDrives();
     // The refresh command, and the closed windows gone as the event loop lets them go.
     void Refresh();
+
+    // This machine and the others, as the program offers them.
+    Machines &Fleet() const { return program.Fleet(); }
 
     // The drive windows' captions, most recently focused first.
     QStringList Captions() const;

@@ -1,0 +1,105 @@
+#include "remote_volume_source.h"
+
+#include "prometheus_answer.h"
+
+#include <array>
+#include <optional>
+
+namespace {
+
+class RemotePass : public Pass
+{
+public:
+    RemotePass(std::shared_ptr<const FleetSnapshot> snapshot, const std::string &instance)
+        : snapshot(std::move(snapshot))
+    {
+        for (const Machine &candidate : this->snapshot->machines) {
+            if (candidate.instance == instance)
+                machine = &candidate;
+        }
+        drives.fill(std::nullopt);
+        if (!machine)
+            return;
+        for (const RemoteDrive &drive : RemoteDrives(machine->filesystems))
+            drives[static_cast<size_t>(drive.letter - 'C')] = drive.filesystem;
+    }
+
+    DriveIdentity identity(const std::u16string &root) override
+    {
+        const RemoteFilesystem *filesystem = find(root);
+        if (!filesystem)
+            return {};
+        return {DescribeRemote(*filesystem, *machine),
+                machine->instance + '\n' + filesystem->device + '\n' + filesystem->mountPoint};
+    }
+
+    std::optional<VolumeSpace> space(const std::u16string &root) override
+    {
+        const RemoteFilesystem *filesystem = find(root);
+        if (!filesystem)
+            return std::nullopt;
+        VolumeSpace space;
+        space.totalBytes = filesystem->sizeBytes;
+        space.freeBytes = filesystem->availBytes;
+        space.readOnly = filesystem->readOnly;
+        space.timeToFull = filesystem->timeToFull;
+        return space;
+    }
+
+private:
+    const RemoteFilesystem *find(const std::u16string &root) const
+    {
+        if (!machine || root.size() != 3 || root[1] != u':' || root[2] != u'\\' || root[0] < u'C' ||
+            root[0] > u'Z')
+            return nullptr;
+        const std::optional<size_t> &index = drives[static_cast<size_t>(root[0] - u'C')];
+        return index ? &machine->filesystems[*index] : nullptr;
+    }
+
+    const std::shared_ptr<const FleetSnapshot> snapshot;
+    const Machine *machine = nullptr;
+    std::array<std::optional<size_t>, 24> drives;
+};
+
+} // namespace
+
+std::string DescribeRemote(const RemoteFilesystem &filesystem, const Machine &machine)
+{
+    std::string details;
+    for (const std::string *part : {&filesystem.fsType, &filesystem.device}) {
+        if (!part->empty())
+            details += (details.empty() ? "" : ", ") + PlainLine(*part);
+    }
+    std::string text = PlainLine(filesystem.mountPoint);
+    if (!details.empty())
+        text += " (" + details + ")";
+    return text + " auf " + PlainLine(MachineName(machine));
+}
+
+RemoteVolumeSource::RemoteVolumeSource(std::string instance) : instance(std::move(instance)) {}
+
+void RemoteVolumeSource::SetSnapshot(std::shared_ptr<const FleetSnapshot> next)
+{
+    if (next)
+        snapshot = std::move(next);
+}
+
+const Machine *RemoteVolumeSource::Current() const
+{
+    for (const Machine &machine : snapshot->machines) {
+        if (machine.instance == instance)
+            return &machine;
+    }
+    return nullptr;
+}
+
+std::string RemoteVolumeSource::machine() const
+{
+    const Machine *current = Current();
+    return PlainLine(current ? MachineName(*current) : instance, 60);
+}
+
+std::unique_ptr<Pass> RemoteVolumeSource::open()
+{
+    return std::make_unique<RemotePass>(snapshot, instance);
+}

@@ -1,0 +1,139 @@
+// The real program showing another machine's volumes: Debian's prometheus scraping every second
+// one prometheus-node-exporter per simulated machine, whose volumes are tmpfs volumes of this
+// test's private mount namespace (private_mounts, as root): host-a with a 2 GiB "/" and a 5 GiB
+// /data, host-b with 3 GiB and 7 GiB.
+#include "../gui_helpers.h"
+#include "../host_fixtures.h"
+#include "Childwin.h"
+#include "Main.h"
+#include "chart.h"
+#include "machines.h"
+#include "number_format.h"
+#include "program.h"
+#include "prometheus_client.h"
+#include "prometheus_fixture.h"
+#include "status_bar.h"
+#include "volume_sampler.h"
+#include "volume_watcher.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class OtherMachines : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const QString mounts = QString::fromStdString(MountsFolder());
+        if (mounts.isEmpty())
+            GTEST_SKIP() << MountsSkipped();
+        if (const QString reason = PrometheusSkipReason(); !reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+        folder = mounts;
+        hostA = std::make_unique<NodeExporter>(mounts + "/a");
+        hostB = std::make_unique<NodeExporter>(mounts + "/b");
+        ASSERT_TRUE(hostA->Running() && hostB->Running()) << "node_exporter did not start";
+        prometheus = std::make_unique<PrometheusServer>(QList<QPair<QString, QString>>{
+            {"host-a", hostA->Address()}, {"host-b", hostB->Address()}});
+        ASSERT_TRUE(prometheus->Ready()) << "prometheus did not start or scrape both machines";
+
+        SetNumberSeparators({".", ","});
+        program.Ready();
+        PrometheusConnection connection;
+        connection.url = prometheus->Url();
+        program.Fleet().Connect(connection, false);
+        ASSERT_TRUE(WaitFor([&] { return entry("host-b") != nullptr; }, 20000))
+            << "the menu never offered host-b";
+    }
+
+    // The "Rechner" menu's entry of a machine.
+    QAction *entry(const QString &instance) const
+    {
+        for (QAction *action : program.main->Rechner1->actions()) {
+            if (action->data().toString() == instance)
+                return action;
+        }
+        return nullptr;
+    }
+
+    TMDIChild *window(const QString &root) const
+    {
+        for (int i = 0; i < program.main->MDIChildCount(); ++i) {
+            if (program.main->MDIChildren(i)->windowTitle().startsWith(root))
+                return program.main->MDIChildren(i);
+        }
+        return nullptr;
+    }
+
+    QString condition() const { return program.main->StatusBar1->PanelText(1); }
+
+    QString folder;
+    std::unique_ptr<NodeExporter> hostA;
+    std::unique_ptr<NodeExporter> hostB;
+    std::unique_ptr<PrometheusServer> prometheus;
+    VolumeWatcher changes;
+    ProgramUnderTest program{&changes};
+};
+
+} // namespace
+
+TEST_F(OtherMachines, AMachinesVolumesAsItsOwnFollowedAndKeptWhenItOrTheServerStopsAnswering)
+{
+    entry("host-b")->trigger(); // as a click on the menu's entry does
+    ASSERT_TRUE(WaitFor(
+        [&] { return program.main->windowTitle().endsWith(QStringLiteral(" \u2013 host-b")); }));
+    ASSERT_TRUE(WaitFor([&] { return program.main->MDIChildCount() == 2 && window("D:\\"); }));
+    EXPECT_EQ(program.Captions(), (QStringList{"C:\\ \u2013 host-b", "D:\\ \u2013 host-b"}));
+    TMDIChild *data = window("D:\\");
+    EXPECT_EQ(ProgramUnderTest::Figures(window("C:\\")),
+              (QStringList{"0 GB =", "0%", "3 GB =", "100%", "3 GB =", "100%"}));
+    EXPECT_EQ(ProgramUnderTest::Figures(data),
+              (QStringList{"0 GB =", "0%", "7 GB =", "100%", "7 GB =", "100%"}));
+    EXPECT_TRUE(data->DBChart1->statusTip().startsWith(QStringLiteral("D:\\ = /data (tmpfs")))
+        << data->DBChart1->statusTip().toStdString();
+    EXPECT_TRUE(data->DBChart1->statusTip().endsWith(QStringLiteral(" auf host-b")));
+    EXPECT_TRUE(entry("host-b")->isChecked());
+    EXPECT_FALSE(program.main->DieserRechner->isChecked());
+
+    // 1.5 GiB written to its /data: within two of the server's refreshes and a sample.
+    QFile file(folder + "/b/data/fill");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 24; ++i)
+        ASSERT_EQ(file.write(QByteArray(64 << 20, 'x')), 64 << 20);
+    file.close();
+    const int interval = static_cast<int>(program.Fleet().Client()->Interval().count());
+    EXPECT_TRUE(WaitFor([&] { return data->LabelMBFrei->text() == QStringLiteral("5 GB ="); },
+                        3 * interval + VolumeSampler::VisibleMs + 2000))
+        << data->LabelMBFrei->text().toStdString();
+    EXPECT_EQ(window("D:\\"), data) << "changed in place";
+
+    // Its exporter stops: the machine is unreachable, its last figures stay.
+    hostB->Stop();
+    EXPECT_TRUE(WaitFor([&] { return condition().contains(u"nicht erreichbar"); }, 20000))
+        << condition().toStdString();
+    EXPECT_TRUE(condition().startsWith(QStringLiteral("host-b ist nicht erreichbar, zuletzt "
+                                                      "gesehen um ")));
+    EXPECT_TRUE(entry("host-b")->text().endsWith(QStringLiteral("(nicht erreichbar)")));
+    EXPECT_EQ(data->LabelMBFrei->text(), QStringLiteral("5 GB ="));
+    EXPECT_EQ(data->LabelMBGesamt->text(), QStringLiteral("7 GB ="));
+
+    // The server stops: every figure stays, marked old.
+    prometheus->Stop();
+    EXPECT_TRUE(WaitFor([&] { return condition().contains(u"Die Werte sind von"); }, 30000))
+        << condition().toStdString();
+    EXPECT_EQ(data->LabelMBGesamt->text(), QStringLiteral("7 GB ="));
+    EXPECT_EQ(program.main->MDIChildCount(), 2);
+
+    // And this machine again, from the same menu.
+    program.main->DieserRechner->trigger();
+    EXPECT_TRUE(WaitFor([&] { return program.Captions().contains(QStringLiteral("D:\\")); }));
+    EXPECT_EQ(program.main->windowTitle(),
+              QStringLiteral("Volumo von den Volumo-Entwicklern - Version 2.5.1"));
+    EXPECT_TRUE(condition().isEmpty());
+}
