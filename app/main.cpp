@@ -5,8 +5,11 @@
 #include "prometheus_connection.h"
 #include "volume_watcher.h"
 
+#include <QMessageBox>
+
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -41,39 +44,50 @@ void startupMessages(QtMsgType type, const QMessageLogContext &, const QString &
         std::abort();
 }
 
-// The Prometheus server the command line names (--prometheus URL, or --prometheus=URL), or why it
-// cannot be used. A password never belongs on a command line, where every user of the machine
-// can read it.
-struct CommandLineServer
+// What the command line asks for: a Prometheus server to read other machines from
+// (--prometheus URL), and one of its machines to show at once (--rechner INSTANCE, as the server
+// names it); each also as --option=value. A password never belongs on a command line, where
+// every user of the machine can read it.
+struct CommandLine
 {
-    bool named = false;
-    PrometheusConnection connection;
+    std::optional<PrometheusConnection> server;
+    QString machine;
     QString problem;
 };
 
-CommandLineServer serverOf(const QStringList &arguments)
+CommandLine commandLineOf(const QStringList &arguments)
 {
-    CommandLineServer server;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        QString address;
-        if (arguments[i] == QStringLiteral("--prometheus"))
-            address = i + 1 < arguments.size() ? arguments[i + 1] : QString();
-        else if (arguments[i].startsWith(QStringLiteral("--prometheus=")))
-            address = arguments[i].mid(13);
-        else
-            continue;
-        server.named = true;
-        const ParsedAddress parsed = ParsePrometheusAddress(address);
-        server.connection = parsed.connection;
-        server.problem = parsed.problem;
-        if (server.problem.isEmpty() && !parsed.connection.password.isEmpty())
-            server.problem = QStringLiteral(
-                "ein Kennwort gehört nicht auf die Befehlszeile, wo jeder Benutzer des Rechners es "
-                "lesen kann; bitte \u201EDatei\u201C > \u201ERechner verbinden\u2026\u201C "
-                "oder eine Token-Datei verwenden.");
-        break;
+    CommandLine wanted;
+    for (qsizetype i = 1; i < arguments.size() && wanted.problem.isEmpty(); ++i) {
+        QString option = arguments[i];
+        QString value;
+        if (const qsizetype equals = option.indexOf(u'='); equals > 0) {
+            value = option.mid(equals + 1);
+            option.truncate(equals);
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
+        }
+        if (option == QStringLiteral("--prometheus")) {
+            const ParsedAddress parsed = ParsePrometheusAddress(value);
+            wanted.problem = parsed.problem;
+            if (wanted.problem.isEmpty() && !parsed.connection.password.isEmpty())
+                wanted.problem = QStringLiteral(
+                    "Ein Kennwort gehört nicht auf die Befehlszeile, wo jeder Benutzer des "
+                    "Rechners "
+                    "es lesen kann; bitte \u201EDatei\u201C > \u201ERechner verbinden\u2026\u201C "
+                    "oder eine Token-Datei verwenden.");
+            wanted.server = parsed.connection;
+        } else if (option == QStringLiteral("--rechner")) {
+            wanted.machine = value;
+        } else {
+            wanted.problem = QStringLiteral("Unbekannte Angabe %1; möglich sind --prometheus URL "
+                                            "und --rechner NAME.")
+                                 .arg(option);
+        }
     }
-    return server;
+    if (wanted.problem.isEmpty() && !wanted.machine.isEmpty() && !wanted.server)
+        wanted.problem = QStringLiteral("--rechner braucht --prometheus.");
+    return wanted;
 }
 
 } // namespace
@@ -91,18 +105,24 @@ int main(int argc, char *argv[])
     starting = false;
     qInstallMessageHandler(nullptr);
 
-    const CommandLineServer server = serverOf(QCoreApplication::arguments());
-    if (!server.problem.isEmpty()) {
-        std::fprintf(stderr, "volumo: --prometheus: %s\n", qUtf8Printable(server.problem));
+    const CommandLine wanted = commandLineOf(QCoreApplication::arguments());
+    if (!wanted.problem.isEmpty()) {
+        // Said where a program started from a terminal says it, and where one started from a
+        // desktop's menu or Explorer can.
+        std::fprintf(stderr, "volumo: %s\n", qUtf8Printable(wanted.problem));
+        QMessageBox::critical(nullptr, QStringLiteral("Fehler"), wanted.problem);
         return 2;
     }
     const std::unique_ptr<VolumeSource> volumes = CreateHostVolumeSource();
     VolumeWatcher changes;
     Program program(*volumes, &changes);
-    if (server.named)
-        program.Fleet().Connect(server.connection);
-    else
+    if (wanted.server) {
+        program.Fleet().Connect(*wanted.server);
+        if (!wanted.machine.isEmpty())
+            program.Fleet().Show(wanted.machine);
+    } else {
         program.Fleet().ConnectRemembered();
+    }
     program.Show();
     return QApplication::exec();
 }

@@ -97,7 +97,9 @@ void Machines::Show(const QString &instance)
         use(*next);
         remote = std::move(next);
     }
-    main.AktualisierenClick(main.Aktualisieren);
+    // Before the main window is on the screen, its first activation refreshes.
+    if (main.isVisible())
+        main.AktualisierenClick(main.Aktualisieren);
     snapshotChanged();
 }
 

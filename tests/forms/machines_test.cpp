@@ -7,9 +7,11 @@
 #include "Childwin.h"
 #include "Main.h"
 #include "chart.h"
+#include "fleet_answers.h"
 #include "machines.h"
 #include "number_format.h"
 #include "program.h"
+#include "prometheus_answer.h"
 #include "prometheus_client.h"
 #include "prometheus_fixture.h"
 #include "status_bar.h"
@@ -136,4 +138,77 @@ TEST_F(OtherMachines, AMachinesVolumesAsItsOwnFollowedAndKeptWhenItOrTheServerSt
     EXPECT_EQ(program.main->windowTitle(),
               QStringLiteral("Volumo von den Volumo-Entwicklern - Version 2.5.1"));
     EXPECT_TRUE(condition().isEmpty());
+}
+
+namespace {
+
+// A server of the test's own whose one machine's labels come from someone who means harm:
+// markup, a right-to-left override, a control character, an ampersand and 10,000 characters.
+const std::string hostileInstance = "<img src=x>:9100";
+const std::string hostileName = "\u202Eevil<b>&amp</b>";
+const std::string hostileMount = "/data<b>\a" + std::string(10000, 'm');
+
+QByteArray hostileAnswer()
+{
+    const auto escaped = [](std::string text) {
+        std::string json;
+        for (const char c : text) {
+            if (c == '\a')
+                json += "\\u0007";
+            else
+                json += c;
+        }
+        return json;
+    };
+    return QByteArray::fromStdString(FleetAnswerOf({
+        MachineSeries(hostileInstance, "up", "1"),
+        R"({"metric":{"instance":")" + hostileInstance + R"(","nodename":")" + hostileName +
+            R"(","volumo":"uname"},"value":[1700000000.5,"1"]})",
+        FilesystemSeries(hostileInstance, "/", "size", "107374182400", "/dev/sda1"),
+        FilesystemSeries(hostileInstance, "/", "avail", "42949672960", "/dev/sda1"),
+        FilesystemSeries(hostileInstance, escaped(hostileMount), "size", "53687091200"),
+        FilesystemSeries(hostileInstance, escaped(hostileMount), "avail", "1073741824"),
+    }));
+}
+
+} // namespace
+
+TEST(OtherMachinesNames, LabelsFromElsewhereShowAsPlainShortTextInMenuTitlesAndHints)
+{
+    FakeHttpServer server([](const FakeRequest &) {
+        FakeResponse response;
+        response.body = hostileAnswer();
+        return response;
+    });
+    VolumeWatcher changes;
+    ProgramUnderTest program(&changes);
+    program.Ready();
+    PrometheusConnection connection;
+    connection.url = server.Url();
+    program.Fleet().Connect(connection, false);
+    QAction *entry = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        for (QAction *action : program.main->Rechner1->actions()) {
+            if (action->data().toString() == QString::fromStdString(hostileInstance))
+                entry = action;
+        }
+        return entry != nullptr;
+    }));
+    const QString name = QString::fromStdString(PlainLine(hostileName, 60));
+    const QString onMachine = QStringLiteral(" \u2013 ") + name;
+    EXPECT_FALSE(name.contains(QChar(0x202E))) << "no text turned round";
+    EXPECT_EQ(entry->text(), QString(name).replace(u'&', QStringLiteral("&&")))
+        << "an ampersand is no access key";
+
+    entry->trigger();
+    ASSERT_TRUE(WaitFor([&] { return program.main->windowTitle().endsWith(onMachine); }))
+        << program.main->windowTitle().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return program.main->MDIChildCount() == 2; }));
+    for (const QString &caption : program.Captions())
+        EXPECT_TRUE(caption.endsWith(onMachine)) << caption.toStdString();
+    TMDIChild *data = program.main->MDIChildren(1);
+    const QString hint = data->DBChart1->statusTip();
+    EXPECT_TRUE(hint.startsWith(QStringLiteral("D:\\ = /data<b>\uFFFD"))) << "markup is text";
+    EXPECT_LT(hint.size(), 300) << "cut to one short line";
+    EXPECT_TRUE(hint.endsWith(QStringLiteral(" auf ") + name));
 }
