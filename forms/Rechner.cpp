@@ -276,7 +276,10 @@ void TAlleRechner::showStand()
 {
     QString text;
     bool old = false;
-    if (!snapshot || (!snapshot->fetchedAt && !snapshot->old)) {
+    if (!snapshot) {
+        text = QStringLiteral("Kein Prometheus-Server verbunden: \u201EDatei\u201C > "
+                              "\u201ERechner verbinden\u2026\u201C.");
+    } else if (!snapshot->fetchedAt && !snapshot->old) {
         text = QStringLiteral("Noch keine Antwort vom Prometheus-Server.");
     } else if (!snapshot->old) {
         text = QStringLiteral("Stand %1").arg(clockText(*snapshot->fetchedAt));

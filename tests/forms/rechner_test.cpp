@@ -160,7 +160,14 @@ TEST_F(AllMachines, TheServerNoLongerAnsweringShowsAboveTheFiguresItLastGave)
         std::string problem;
         QString shown;
     } rows[] = {
-        {"nothing yet", false, false, {}, {}, "Noch keine Antwort vom Prometheus-Server."},
+        {"no server",
+         false,
+         false,
+         {},
+         {},
+         "Kein Prometheus-Server verbunden: \u201EDatei\u201C > \u201ERechner "
+         "verbinden\u2026\u201C."},
+        {"nothing yet", true, false, {}, {}, "Noch keine Antwort vom Prometheus-Server."},
         {"answered", true, false, today(12, 5), {}, "Stand 12:05"},
         {"gone since", true, true, today(12, 3), "Keine Verbindung zum Server.",
          "Veraltet, Stand 12:03: Keine Verbindung zum Server."},
