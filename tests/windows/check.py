@@ -18,10 +18,13 @@ import re
 import select
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
+import urllib.request
 import zipfile
 from dataclasses import dataclass
 from pathlib import Path
@@ -121,10 +124,10 @@ class Check:
                 process.kill()
                 process.wait()
 
-    def start(self, folder, program, log=None):
+    def start(self, folder, program, log=None, arguments=()):
         out = open(log, "w") if log else subprocess.DEVNULL
-        process = subprocess.Popen([WINE, program], cwd=folder, stdin=subprocess.DEVNULL,
-                                   stdout=out, stderr=subprocess.STDOUT)
+        process = subprocess.Popen([WINE, program, *arguments], cwd=folder,
+                                   stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT)
         self.processes.append(process)
         return process
 
@@ -457,6 +460,61 @@ def check_settings(check, charts):
                      f"{after} after")
 
 
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def answers(url):
+    try:
+        with urllib.request.urlopen(url, timeout=2) as reply:
+            return reply.read().decode(errors="replace")
+    except OSError:
+        return None
+
+
+def check_other_machine(check, program):
+    """volumo.exe reads another machine from Debian's prometheus on a loopback port, which scrapes
+    a prometheus-node-exporter of this machine's filesystems under the name host-wine."""
+    tools = ("prometheus", "prometheus-node-exporter")
+    if not all(shutil.which(tool) for tool in tools):
+        print("  skipped: another machine through Prometheus (prometheus and "
+              "prometheus-node-exporter not installed; scripts/install-deps test installs them)")
+        return
+    exporter_port, server_port = free_port(), free_port()
+    folder = check.work / "prometheus"
+    folder.mkdir()
+    (folder / "prometheus.yml").write_text(
+        "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\n"
+        "scrape_configs:\n  - job_name: node\n    static_configs:\n"
+        f"      - targets: ['127.0.0.1:{exporter_port}']\n        labels: {{instance: host-wine}}\n")
+    for command in (["prometheus-node-exporter", f"--web.listen-address=127.0.0.1:{exporter_port}",
+                     "--collector.disable-defaults", "--collector.filesystem"],
+                    ["prometheus", f"--config.file={folder / 'prometheus.yml'}",
+                     f"--storage.tsdb.path={folder / 'data'}",
+                     f"--web.listen-address=127.0.0.1:{server_port}"]):
+        check.processes.append(subprocess.Popen(command, stdin=subprocess.DEVNULL,
+                                                stdout=subprocess.DEVNULL,
+                                                stderr=subprocess.DEVNULL))
+    url = f"http://127.0.0.1:{server_port}"
+    query = url + "/api/v1/query?query=" + urllib.parse.quote('up{instance="host-wine"}')
+    if not until(lambda: '"value"' in (answers(query) or "") and '"1"]' in answers(query), 60):
+        check.result(False, "another machine through Prometheus: the server never scraped it")
+        return
+    check.start(program, "volumo.exe", check.work / "volumo-remote.log",
+                ["--prometheus", url, "--rechner", "host-wine"])
+    title = TITLE + " \u2013 host-wine"
+    window = check.window(title, 120)
+    if not window:
+        check.result(False, f'another machine: no window "{title}" within 120 s')
+        return
+    shown = until(lambda: len(screen.charts(check.shot("remote.png"))[2]) > 0, 60)
+    shutil.copy(check.work / "remote.png", check.pictures / "volumo-wine-remote.png")
+    check.result(shown, "volumo.exe connects to a Prometheus server on loopback and shows the "
+                 "volumes of its machine host-wine" + ("" if shown else " (no chart on screen)"))
+
+
 def main():
     if len(sys.argv) != 4:
         sys.exit(__doc__)
@@ -493,12 +551,20 @@ def main():
                 charts = check_drives(check, probe, before)
                 check_about(check, main_window)
                 check_settings(check, charts)
+            # One program at a time: the one above goes, the one reading Prometheus comes.
+            for process in check.processes:
+                if process.poll() is None:
+                    process.kill()
+                    process.wait()
+            check.processes.clear()
+            check_other_machine(check, program)
         except Failure as failure:
             check.result(False, str(failure))
         finally:
             check.stop()
     print("screenshots:", *(pictures / name for name in
-                            ("volumo-wine.png", "volumo-wine-about.png", "volumo-wine-grid.png")))
+                            ("volumo-wine.png", "volumo-wine-about.png", "volumo-wine-grid.png",
+                             "volumo-wine-remote.png")))
     print(f"{check.passed} passed, {check.failed} failed")
     return 0 if check.failed == 0 else 1
 
