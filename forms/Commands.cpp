@@ -16,16 +16,21 @@ MenuEntries FillMenu(MainMenu *menu, MenuOwner owner, const MenuEntries &shared)
         return menu->AddItem(parent, QString::fromUtf8(caption), QString::fromUtf8(hint));
     };
 
+    // A command the main window made is shown again; the main window makes it.
+    const auto sharedItem = [&](QAction *made, QMenu *parent, const char *caption,
+                                const char *hint) {
+        if (made) {
+            parent->addAction(made);
+            return made;
+        }
+        return item(parent, caption, hint);
+    };
+
     MenuEntries entries;
     entries.Datei1 = top("&Datei", "Dateioperationen");
-    entries.RechnerVerbinden = shared.RechnerVerbinden;
-    if (entries.RechnerVerbinden) {
-        entries.Datei1->addAction(entries.RechnerVerbinden);
-    } else {
-        entries.RechnerVerbinden =
-            item(entries.Datei1, "Rechner &verbinden…",
-                 "Die Laufwerke anderer Rechner von einem Prometheus-Server lesen");
-    }
+    entries.RechnerVerbinden =
+        sharedItem(shared.RechnerVerbinden, entries.Datei1, "Rechner &verbinden…",
+                   "Die Laufwerke anderer Rechner von einem Prometheus-Server lesen");
     entries.Datei1->addSeparator();
     entries.Ende1 = item(entries.Datei1, "&Beenden", "Programm beenden");
     entries.Edit1 = top("&Ansicht", "Ansicht aktualisieren, ...");
@@ -36,13 +41,10 @@ MenuEntries FillMenu(MainMenu *menu, MenuOwner owner, const MenuEntries &shared)
     entries.Einstellungen1 = top("&Optionen", "Optionen");
     entries.Anordnung1 =
         item(entries.Einstellungen1, "&Programmeinstellungen", "Programmeinstellungen");
-    entries.WarnungenAnzeigen = shared.WarnungenAnzeigen;
-    if (entries.WarnungenAnzeigen) {
-        entries.Einstellungen1->addAction(entries.WarnungenAnzeigen);
-    } else {
-        entries.WarnungenAnzeigen =
-            item(entries.Einstellungen1, "&Warnungen anzeigen",
-                 "Melden, wenn ein Laufwerk bald voll ist, und es im Fenster kennzeichnen");
+    entries.WarnungenAnzeigen =
+        sharedItem(shared.WarnungenAnzeigen, entries.Einstellungen1, "&Warnungen anzeigen",
+                   "Melden, wenn ein Laufwerk bald voll ist, und es im Fenster kennzeichnen");
+    if (!shared.WarnungenAnzeigen) {
         entries.WarnungenAnzeigen->setCheckable(true);
         entries.WarnungenAnzeigen->setChecked(true);
     }

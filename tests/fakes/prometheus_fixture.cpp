@@ -319,3 +319,17 @@ void PrometheusServer::Stop()
 {
     stopChild(process);
 }
+
+TwoMachines::TwoMachines(const QString &mounts)
+    : hostA(std::make_unique<NodeExporter>(mounts + "/a")),
+      hostB(std::make_unique<NodeExporter>(mounts + "/b"))
+{
+    if (!hostA->Running() || !hostB->Running()) {
+        failure = QStringLiteral("node_exporter did not start");
+        return;
+    }
+    prometheus = std::make_unique<PrometheusServer>(
+        QList<QPair<QString, QString>>{{"host-a", hostA->Address()}, {"host-b", hostB->Address()}});
+    if (!prometheus->Ready())
+        failure = QStringLiteral("prometheus did not start or scrape both machines");
+}

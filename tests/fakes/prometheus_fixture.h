@@ -135,3 +135,16 @@ private:
     QProcess process;
     bool ready = false;
 };
+
+// Two simulated machines, host-a with its "/" at <mounts>/a and host-b at <mounts>/b, and the
+// server that scrapes both every second.
+struct TwoMachines
+{
+    explicit TwoMachines(const QString &mounts);
+
+    // Empty once all three answer; otherwise what did not start.
+    QString failure;
+    std::unique_ptr<NodeExporter> hostA;
+    std::unique_ptr<NodeExporter> hostB;
+    std::unique_ptr<PrometheusServer> prometheus;
+};

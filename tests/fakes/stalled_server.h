@@ -3,7 +3,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
+#include <thread>
 
 // A server that stops answering until it is released; it gives up by itself after a while, so
 // that code which waits on it fails as slow instead of never ending. Shared with the queries'
@@ -28,3 +30,15 @@ struct StalledServer
         released.notify_all();
     }
 };
+
+// Waits for a condition that other threads or processes bring about, five seconds at most.
+inline bool Eventually(const std::function<bool()> &condition)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}

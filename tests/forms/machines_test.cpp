@@ -38,17 +38,13 @@ protected:
         if (const QString reason = PrometheusSkipReason(); !reason.isEmpty())
             GTEST_SKIP() << reason.toStdString();
         folder = mounts;
-        hostA = std::make_unique<NodeExporter>(mounts + "/a");
-        hostB = std::make_unique<NodeExporter>(mounts + "/b");
-        ASSERT_TRUE(hostA->Running() && hostB->Running()) << "node_exporter did not start";
-        prometheus = std::make_unique<PrometheusServer>(QList<QPair<QString, QString>>{
-            {"host-a", hostA->Address()}, {"host-b", hostB->Address()}});
-        ASSERT_TRUE(prometheus->Ready()) << "prometheus did not start or scrape both machines";
+        machines = std::make_unique<TwoMachines>(mounts);
+        ASSERT_TRUE(machines->failure.isEmpty()) << machines->failure.toStdString();
 
         SetNumberSeparators({".", ","});
         program.Ready();
         PrometheusConnection connection;
-        connection.url = prometheus->Url();
+        connection.url = machines->prometheus->Url();
         program.Fleet().Connect(connection, false);
         ASSERT_TRUE(WaitFor([&] { return entry("host-b") != nullptr; }, 20000))
             << "the menu never offered host-b";
@@ -76,9 +72,7 @@ protected:
     QString condition() const { return program.main->StatusBar1->PanelText(1); }
 
     QString folder;
-    std::unique_ptr<NodeExporter> hostA;
-    std::unique_ptr<NodeExporter> hostB;
-    std::unique_ptr<PrometheusServer> prometheus;
+    std::unique_ptr<TwoMachines> machines;
     VolumeWatcher changes;
     ProgramUnderTest program{&changes};
 };
@@ -116,7 +110,7 @@ TEST_F(OtherMachines, AMachinesVolumesAsItsOwnFollowedAndKeptWhenItOrTheServerSt
     EXPECT_EQ(window("D:\\"), data) << "changed in place";
 
     // Its exporter stops: the machine is unreachable, its last figures stay.
-    hostB->Stop();
+    machines->hostB->Stop();
     EXPECT_TRUE(WaitFor([&] { return condition().contains(u"nicht erreichbar"); }, 20000))
         << condition().toStdString();
     EXPECT_TRUE(condition().startsWith(QStringLiteral("host-b ist nicht erreichbar, zuletzt "
@@ -126,7 +120,7 @@ TEST_F(OtherMachines, AMachinesVolumesAsItsOwnFollowedAndKeptWhenItOrTheServerSt
     EXPECT_EQ(data->LabelMBGesamt->text(), QStringLiteral("7 GB ="));
 
     // The server stops: every figure stays, marked old.
-    prometheus->Stop();
+    machines->prometheus->Stop();
     EXPECT_TRUE(WaitFor([&] { return condition().contains(u"Die Werte sind von"); }, 30000))
         << condition().toStdString();
     EXPECT_EQ(data->LabelMBGesamt->text(), QStringLiteral("7 GB ="));

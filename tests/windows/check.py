@@ -138,10 +138,12 @@ class Check:
 
     # What is on the screen.
 
-    def window(self, title, seconds):
-        """The X window titled exactly `title`, waited for up to `seconds`."""
+    def window(self, title, seconds, pattern=None):
+        """The X window titled exactly `title` (or matching the regular expression `pattern`),
+        waited for up to `seconds`."""
         def found():
-            ids = subprocess.run(["xdotool", "search", "--name", "^" + re.escape(title) + "$"],
+            wanted = pattern or "^" + re.escape(title) + "$"
+            ids = subprocess.run(["xdotool", "search", "--name", wanted],
                                  capture_output=True, text=True).stdout.split()
             return ids[0] if ids else None
         return until(found, seconds)
@@ -505,7 +507,8 @@ def check_other_machine(check, program):
     check.start(program, "volumo.exe", check.work / "volumo-remote.log",
                 ["--prometheus", url, "--rechner", "host-wine"])
     title = TITLE + " \u2013 host-wine"
-    window = check.window(title, 120)
+    # X's older title property, which xdotool searches, may hold the dash in another encoding.
+    window = check.window(title, 120, "^" + re.escape(TITLE) + " .+ host-wine$")
     if not window:
         check.result(False, f'another machine: no window "{title}" within 120 s')
         return

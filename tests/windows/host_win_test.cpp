@@ -162,18 +162,6 @@ std::u16string scanLetters(VolumeSource &source)
     return letters;
 }
 
-// Waits for a condition that other threads bring about, five seconds at most.
-bool eventually(const std::function<bool()> &condition)
-{
-    const auto end = Clock::now() + 5s;
-    while (!condition()) {
-        if (Clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
 } // namespace
 
 TEST(NetworkDrives, BlockingServersCostOneBoundInAPassAndEveryQueryIsBounded)
@@ -203,7 +191,7 @@ TEST(NetworkDrives, BlockingServersCostOneBoundInAPassAndEveryQueryIsBounded)
     EXPECT_EQ(server->calls, 2) << "and start no new query";
 
     server->release();
-    EXPECT_TRUE(eventually([&] { return scanLetters(*host).find(u"RS") != std::u16string::npos; }));
+    EXPECT_TRUE(Eventually([&] { return scanLetters(*host).find(u"RS") != std::u16string::npos; }));
     EXPECT_EQ(ReadDriveStats(*host->open(), 18).FreeGB, 3);
 
     // A question alone, a pass of its own, has the same bound.

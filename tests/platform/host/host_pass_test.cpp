@@ -19,18 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits for a condition that other threads bring about, for five seconds at most.
-bool eventually(const std::function<bool()> &condition)
-{
-    const auto end = Clock::now() + 5s;
-    while (!condition()) {
-        if (Clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
 VolumeSpace space(int64_t total, int64_t free)
 {
     VolumeSpace space;
@@ -158,7 +146,7 @@ TEST(HostPass, DrivesAnnouncedTogetherAreAskedSideBySideUnderOneBound)
     const std::vector<std::u16string> roots = DriveRoots(3, 8);
     pass->ask(roots);
     // All of them are being asked before the first answer is waited for.
-    EXPECT_TRUE(eventually([&] { return server->calls == 5; }));
+    EXPECT_TRUE(Eventually([&] { return server->calls == 5; }));
     const auto start = Clock::now();
     for (const std::u16string &root : roots)
         EXPECT_EQ(pass->space(root).has_value(), root == u"H:\\");
@@ -241,7 +229,7 @@ TEST(HostPass, StuckQueriesAreCappedAndPastTheCapAVolumeFailsAtOnce)
 
     // Once they return, volumes are asked again.
     server->release();
-    EXPECT_TRUE(eventually([&] { return host.open()->space(u"C:\\").has_value(); }));
+    EXPECT_TRUE(Eventually([&] { return host.open()->space(u"C:\\").has_value(); }));
 }
 
 TEST(HostPass, AnIdleHelperServesTheNextPassWhileAnotherIsStuck)
@@ -269,7 +257,7 @@ TEST(HostPass, AQueryThatThrowsIsNoAnswerAndTheHelperLivesOn)
     failing->throws = true;
     EXPECT_FALSE(host.open()->space(u"C:\\"));
     failing->throws = false;
-    EXPECT_TRUE(eventually([&] { return host.open()->space(u"C:\\").has_value(); }));
+    EXPECT_TRUE(Eventually([&] { return host.open()->space(u"C:\\").has_value(); }));
     EXPECT_GE(failing->asked, 2);
 }
 

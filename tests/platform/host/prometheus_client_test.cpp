@@ -1,9 +1,9 @@
 // The Prometheus client against a scripted server: what a real server answers, and everything
 // else a network can hand it.
 #include "fleet_answers.h"
-#include "prometheus_fixture.h"
 #include "prometheus_answer.h"
 #include "prometheus_client.h"
+#include "prometheus_fixture.h"
 
 #include <QFile>
 #include <QSettings>

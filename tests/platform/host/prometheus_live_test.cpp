@@ -3,8 +3,8 @@
 // test's private mount namespace (private_mounts, as root): host-a with a 2 GiB "/" and a 5 GiB
 // /data, host-b with 3 GiB and 7 GiB.
 #include "../../host_fixtures.h"
-#include "prometheus_fixture.h"
 #include "prometheus_client.h"
+#include "prometheus_fixture.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -61,12 +61,11 @@ protected:
         if (const QString reason = PrometheusSkipReason(); !reason.isEmpty())
             GTEST_SKIP() << reason.toStdString();
         folder = mounts;
-        hostA = std::make_unique<NodeExporter>(mounts + "/a");
-        hostB = std::make_unique<NodeExporter>(mounts + "/b");
-        ASSERT_TRUE(hostA->Running() && hostB->Running()) << "node_exporter did not start";
-        prometheus = std::make_unique<PrometheusServer>(QList<QPair<QString, QString>>{
-            {"host-a", hostA->Address()}, {"host-b", hostB->Address()}});
-        ASSERT_TRUE(prometheus->Ready()) << "prometheus did not start or scrape both machines";
+        machines = std::make_unique<TwoMachines>(mounts);
+        ASSERT_TRUE(machines->failure.isEmpty()) << machines->failure.toStdString();
+        hostA = machines->hostA.get();
+        hostB = machines->hostB.get();
+        prometheus = machines->prometheus.get();
 
         PrometheusConnection connection;
         connection.url = prometheus->Url();
@@ -86,9 +85,10 @@ protected:
     }
 
     QString folder;
-    std::unique_ptr<NodeExporter> hostA;
-    std::unique_ptr<NodeExporter> hostB;
-    std::unique_ptr<PrometheusServer> prometheus;
+    std::unique_ptr<TwoMachines> machines;
+    NodeExporter *hostA = nullptr;
+    NodeExporter *hostB = nullptr;
+    PrometheusServer *prometheus = nullptr;
     std::unique_ptr<PrometheusClient> client;
     std::unique_ptr<QSignalSpy> published;
 };

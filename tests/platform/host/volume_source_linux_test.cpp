@@ -82,18 +82,6 @@ std::string describe(VolumeSource &source, const std::u16string &root)
     return source.open()->identity(root).description;
 }
 
-// Waits for a condition that other threads or processes bring about, five seconds at most.
-bool eventually(const std::function<bool()> &condition)
-{
-    const auto end = Clock::now() + 5s;
-    while (!condition()) {
-        if (Clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
 using Server = StalledServer;
 
 } // namespace
@@ -316,7 +304,7 @@ TEST(LinuxVolumeSource, VolumeThatNeverAnswersFailsTheExistenceTestWithinItsBoun
 
     // Once the server answers, the volume is usable again.
     release->set_value();
-    EXPECT_TRUE(eventually([&] { return exists(source, u'F'); }));
+    EXPECT_TRUE(Eventually([&] { return exists(source, u'F'); }));
 }
 
 TEST(LinuxVolumeSource, APassReadsTheTableOnceAndAsksEachDriveOnce)
@@ -454,7 +442,7 @@ TEST(LinuxVolumeSource, DeadServersInOnePassCostOneBoundAndEveryQueryIsBounded)
 
     // Once the servers answer, so do their volumes.
     server->release();
-    EXPECT_TRUE(eventually([&] { return scanDrives(source).size() == 4; }));
+    EXPECT_TRUE(Eventually([&] { return scanDrives(source).size() == 4; }));
     seen = scanDrives(source);
     EXPECT_EQ(seen[u'F'].TotalGB, 8);
     EXPECT_EQ(seen[u'F'].FreeGB, 3);
