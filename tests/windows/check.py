@@ -510,7 +510,12 @@ def check_other_machine(check, program):
     # X's older title property, which xdotool searches, may hold the dash in another encoding.
     window = check.window(title, 120, "^" + re.escape(TITLE) + " .+ host-wine$")
     if not window:
-        check.result(False, f'another machine: no window "{title}" within 120 s')
+        shown = subprocess.run(["xdotool", "search", "--name", "Volumo", "getwindowname", "%@"],
+                               capture_output=True, text=True).stdout.split("\n")
+        said = (check.work / "volumo-remote.log").read_text(errors="replace").splitlines()[-3:]
+        check.result(False, f'another machine: no window "{title}" within 120 s (windows: '
+                     f'{"; ".join(name for name in shown if name)}; the program said: '
+                     f'{" / ".join(said)})')
         return
     shown = until(lambda: len(screen.charts(check.shot("remote.png"))[2]) > 0, 60)
     shutil.copy(check.work / "remote.png", check.pictures / "volumo-wine-remote.png")
@@ -546,7 +551,7 @@ def main():
             check_bare_qt(check, probe)
             check_widgets_win_test(check, probe)
             before = drive_space(check, probe)
-            check.start(program, "volumo.exe", check.work / "volumo.log")
+            volumo = check.start(program, "volumo.exe", check.work / "volumo.log")
             main_window = check.window(TITLE, 120)
             check.result(main_window, f'the main window "{TITLE}" appears' +
                          ("" if main_window else " (not within 120 s)"))
@@ -555,11 +560,8 @@ def main():
                 check_about(check, main_window)
                 check_settings(check, charts)
             # One program at a time: the one above goes, the one reading Prometheus comes.
-            for process in check.processes:
-                if process.poll() is None:
-                    process.kill()
-                    process.wait()
-            check.processes.clear()
+            volumo.kill()
+            volumo.wait()
             check_other_machine(check, program)
         except Failure as failure:
             check.result(False, str(failure))
