@@ -27,12 +27,17 @@ std::vector<DriveReport> ReportDrives(VolumeSource &source, DriveNo first, Drive
 {
     const std::unique_ptr<Pass> pass = source.open();
     pass->ask(DriveRoots(first, last));
+    return ReportDrives(*pass, first, last);
+}
+
+std::vector<DriveReport> ReportDrives(Pass &pass, DriveNo first, DriveNo last)
+{
     const int step = first <= last ? 1 : -1;
     std::vector<DriveReport> reports(static_cast<size_t>((last - first) * step + 1));
     int number = first;
     for (DriveReport &report : reports) {
         try {
-            ReportDrive(*pass, static_cast<DriveNo>(number), report);
+            ReportDrive(pass, static_cast<DriveNo>(number), report);
         } catch (...) {
             report.window = false;
         }

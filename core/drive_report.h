@@ -32,6 +32,8 @@ void ReportDrive(Pass &pass, DriveNo number, DriveReport &report);
 // Every drive from `first` to `last` (either way round), in that order, in one pass over the
 // source. A failure while probing one drive ends that drive's probe and nothing else.
 std::vector<DriveReport> ReportDrives(VolumeSource &source, DriveNo first = 3, DriveNo last = 26);
+// The same in a pass already open, whose drives have been announced with `ask`.
+std::vector<DriveReport> ReportDrives(Pass &pass, DriveNo first = 3, DriveNo last = 26);
 
 // A drive that gets a window in a scan: the drive and the mount its window stands for.
 struct WindowedDrive

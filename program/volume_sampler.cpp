@@ -124,15 +124,8 @@ void VolumeSampler::collect()
         if (std::all_of(roots.begin(), roots.end(),
                         [&](const std::u16string &root) { return pass->ready(root); })) {
             overviewWaits = false;
-            std::vector<DriveReport> reports(roots.size());
-            for (DriveNo number = 3; number <= 26; ++number) {
-                try {
-                    ReportDrive(*pass, number, reports[number - 3]);
-                } catch (...) {
-                }
-            }
             if (GESAMT && GESAMT->isVisible())
-                GESAMT->ShowOverview(OverviewOf(reports));
+                GESAMT->ShowOverview(OverviewOf(ReportDrives(*pass)));
         }
     }
     if (moved)

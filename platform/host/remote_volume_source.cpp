@@ -10,13 +10,10 @@ namespace {
 class RemotePass : public Pass
 {
 public:
-    RemotePass(std::shared_ptr<const FleetSnapshot> snapshot, const std::string &instance)
-        : snapshot(std::move(snapshot))
+    // `machine` is one of the snapshot's, or nothing.
+    RemotePass(std::shared_ptr<const FleetSnapshot> snapshot, const Machine *machine)
+        : snapshot(std::move(snapshot)), machine(machine)
     {
-        for (const Machine &candidate : this->snapshot->machines) {
-            if (candidate.instance == instance)
-                machine = &candidate;
-        }
         drives.fill(std::nullopt);
         if (!machine)
             return;
@@ -57,7 +54,7 @@ private:
     }
 
     const std::shared_ptr<const FleetSnapshot> snapshot;
-    const Machine *machine = nullptr;
+    const Machine *const machine;
     std::array<std::optional<size_t>, 24> drives;
 };
 
@@ -101,5 +98,5 @@ std::string RemoteVolumeSource::machine() const
 
 std::unique_ptr<Pass> RemoteVolumeSource::open()
 {
-    return std::make_unique<RemotePass>(snapshot, instance);
+    return std::make_unique<RemotePass>(snapshot, Current());
 }

@@ -1,5 +1,7 @@
 #include "prometheus_fixture.h"
 
+#include "../host_fixtures.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -320,8 +322,16 @@ void PrometheusServer::Stop()
     stopChild(process);
 }
 
-TwoMachines::TwoMachines(const QString &mounts)
-    : hostA(std::make_unique<NodeExporter>(mounts + "/a")),
+QString TwoMachines::SkipReason()
+{
+    if (MountsFolder().empty())
+        return QString::fromStdString(MountsSkipped());
+    return PrometheusSkipReason();
+}
+
+TwoMachines::TwoMachines()
+    : mounts(QString::fromStdString(MountsFolder())),
+      hostA(std::make_unique<NodeExporter>(mounts + "/a")),
       hostB(std::make_unique<NodeExporter>(mounts + "/b"))
 {
     if (!hostA->Running() || !hostB->Running()) {

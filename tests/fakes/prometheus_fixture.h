@@ -137,11 +137,15 @@ private:
 };
 
 // Two simulated machines, host-a with its "/" at <mounts>/a and host-b at <mounts>/b, and the
-// server that scrapes both every second.
+// server that scrapes both every second; <mounts> is the test's private mount folder.
 struct TwoMachines
 {
-    explicit TwoMachines(const QString &mounts);
+    // Why they cannot run here (no private mount namespace, no prometheus); empty where they can.
+    static QString SkipReason();
 
+    TwoMachines();
+
+    const QString mounts;
     // Empty once all three answer; otherwise what did not start.
     QString failure;
     std::unique_ptr<NodeExporter> hostA;

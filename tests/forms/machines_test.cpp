@@ -3,7 +3,6 @@
 // test's private mount namespace (private_mounts, as root): host-a with a 2 GiB "/" and a 5 GiB
 // /data, host-b with 3 GiB and 7 GiB.
 #include "../gui_helpers.h"
-#include "../host_fixtures.h"
 #include "Childwin.h"
 #include "Main.h"
 #include "chart.h"
@@ -32,13 +31,9 @@ class OtherMachines : public testing::Test
 protected:
     void SetUp() override
     {
-        const QString mounts = QString::fromStdString(MountsFolder());
-        if (mounts.isEmpty())
-            GTEST_SKIP() << MountsSkipped();
-        if (const QString reason = PrometheusSkipReason(); !reason.isEmpty())
+        if (const QString reason = TwoMachines::SkipReason(); !reason.isEmpty())
             GTEST_SKIP() << reason.toStdString();
-        folder = mounts;
-        machines = std::make_unique<TwoMachines>(mounts);
+        machines = std::make_unique<TwoMachines>();
         ASSERT_TRUE(machines->failure.isEmpty()) << machines->failure.toStdString();
 
         SetNumberSeparators({".", ","});
@@ -71,7 +66,6 @@ protected:
 
     QString condition() const { return program.main->StatusBar1->PanelText(1); }
 
-    QString folder;
     std::unique_ptr<TwoMachines> machines;
     VolumeWatcher changes;
     ProgramUnderTest program{&changes};
@@ -98,7 +92,7 @@ TEST_F(OtherMachines, AMachinesVolumesAsItsOwnFollowedAndKeptWhenItOrTheServerSt
     EXPECT_FALSE(program.main->DieserRechner->isChecked());
 
     // 1.5 GiB written to its /data: within two of the server's refreshes and a sample.
-    QFile file(folder + "/b/data/fill");
+    QFile file(machines->mounts + "/b/data/fill");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     for (int i = 0; i < 24; ++i)
         ASSERT_EQ(file.write(QByteArray(64 << 20, 'x')), 64 << 20);

@@ -2,7 +2,6 @@
 // prometheus-node-exporter per simulated machine, each machine's volumes tmpfs volumes of this
 // test's private mount namespace (private_mounts, as root): host-a with a 2 GiB "/" and a 5 GiB
 // /data, host-b with 3 GiB and 7 GiB.
-#include "../../host_fixtures.h"
 #include "prometheus_client.h"
 #include "prometheus_fixture.h"
 
@@ -55,13 +54,9 @@ class LiveFleet : public testing::Test
 protected:
     void SetUp() override
     {
-        const QString mounts = QString::fromStdString(MountsFolder());
-        if (mounts.isEmpty())
-            GTEST_SKIP() << MountsSkipped();
-        if (const QString reason = PrometheusSkipReason(); !reason.isEmpty())
+        if (const QString reason = TwoMachines::SkipReason(); !reason.isEmpty())
             GTEST_SKIP() << reason.toStdString();
-        folder = mounts;
-        machines = std::make_unique<TwoMachines>(mounts);
+        machines = std::make_unique<TwoMachines>();
         ASSERT_TRUE(machines->failure.isEmpty()) << machines->failure.toStdString();
         hostA = machines->hostA.get();
         hostB = machines->hostB.get();
@@ -84,7 +79,6 @@ protected:
                condition(*client->Snapshot());
     }
 
-    QString folder;
     std::unique_ptr<TwoMachines> machines;
     NodeExporter *hostA = nullptr;
     NodeExporter *hostB = nullptr;
@@ -109,7 +103,7 @@ TEST_F(LiveFleet, AMachinesExactFiguresAndFillingFollows)
 
     // 64 MiB written to host-b's /data: within two refreshes after the write, and one that may
     // have been under way while it was written.
-    QFile file(folder + "/b/data/fill");
+    QFile file(machines->mounts + "/b/data/fill");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_EQ(file.write(QByteArray(64 << 20, 'x')), 64 << 20);
     file.close();
