@@ -11,3 +11,10 @@ std::vector<std::u16string> DriveRoots(uint8_t first, uint8_t last)
     }
     return roots;
 }
+
+std::optional<size_t> DriveIndexOf(const std::u16string &root)
+{
+    if (root.size() != 3 || root[1] != u':' || root[2] != u'\\' || root[0] < u'C' || root[0] > u'Z')
+        return std::nullopt;
+    return static_cast<size_t>(root[0] - u'C');
+}

@@ -75,3 +75,7 @@ public:
 
 // The roots of drive numbers `first` to `last`, in that order (either way round).
 std::vector<std::u16string> DriveRoots(uint8_t first = 3, uint8_t last = 26);
+
+// Where a root stands among the drives a source answers for: "C:\" is 0, "Z:\" 23; any other
+// text (another letter, lower case, a path) is none of them.
+std::optional<size_t> DriveIndexOf(const std::u16string &root);

@@ -21,7 +21,7 @@ public:
         byLetter.fill(-1);
         for (size_t i = 0; i < slots.size(); ++i) {
             slots[i].drive = &(*listed)[i];
-            if (const std::optional<size_t> letter = letterOf(slots[i].drive->root))
+            if (const std::optional<size_t> letter = DriveIndexOf(slots[i].drive->root))
                 byLetter[*letter] = static_cast<int>(i);
         }
     }
@@ -91,18 +91,9 @@ private:
         std::optional<VolumeSpace> answer;
     };
 
-    // "C:\" is 0, "Z:\" 23; any other root is no drive.
-    static std::optional<size_t> letterOf(const std::u16string &root)
-    {
-        if (root.size() != 3 || root[1] != u':' || root[2] != u'\\' || root[0] < u'C' ||
-            root[0] > u'Z')
-            return std::nullopt;
-        return static_cast<size_t>(root[0] - u'C');
-    }
-
     Slot *find(const std::u16string &root)
     {
-        const std::optional<size_t> letter = letterOf(root);
+        const std::optional<size_t> letter = DriveIndexOf(root);
         if (!letter || byLetter[*letter] < 0)
             return nullptr;
         return &slots[static_cast<size_t>(byLetter[*letter])];

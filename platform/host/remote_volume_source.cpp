@@ -46,10 +46,10 @@ public:
 private:
     const RemoteFilesystem *find(const std::u16string &root) const
     {
-        if (!machine || root.size() != 3 || root[1] != u':' || root[2] != u'\\' || root[0] < u'C' ||
-            root[0] > u'Z')
+        const std::optional<size_t> letter = DriveIndexOf(root);
+        if (!machine || !letter)
             return nullptr;
-        const std::optional<size_t> &index = drives[static_cast<size_t>(root[0] - u'C')];
+        const std::optional<size_t> &index = drives[*letter];
         return index ? &machine->filesystems[*index] : nullptr;
     }
 
