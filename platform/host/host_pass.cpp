@@ -149,7 +149,9 @@ private:
             slot.reread = std::make_unique<HostDrive>(std::move(*again));
             slot.drive = slot.reread.get();
             slot.started = false;
-            if (slot.drive->mayHang && *passDeadline <= Clock::now())
+            // (A mount found anew below a network mount may hang where it did not before; then
+            // fetch sets the pass's deadline.)
+            if (slot.drive->mayHang && passDeadline && *passDeadline <= Clock::now())
                 return std::nullopt; // no time left in this pass
             got = fetch(slot);
             if (!got)
